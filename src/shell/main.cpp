@@ -1,0 +1,7 @@
+// The show's entry point.
+#include <cstdio>
+
+int main() {
+  printf("Marvoke\n");
+  return 0;
+}

@@ -1,0 +1,35 @@
+// marvoke-forge DIR: writes the show's data into DIR, printing how long each part took.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "forge.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: marvoke-forge DIR\n");
+    return 2;
+  }
+  std::string dir = argv[1];
+  std::error_code ec;
+  for (const char* sub : {"Images", "Models", "Music"}) {
+    std::filesystem::create_directories(std::filesystem::path(dir) / sub, ec);
+    if (ec) {
+      fprintf(stderr, "marvoke-forge: can't create %s/%s: %s\n", dir.c_str(), sub,
+              ec.message().c_str());
+      return 1;
+    }
+  }
+  struct Step {
+    const char* name;
+    bool (*run)(const std::string&);
+  } steps[] = {{"images", ForgeImages}, {"models", ForgeModels}, {"music", ForgeMusic}};
+  for (const Step& s : steps) {
+    auto t0 = std::chrono::steady_clock::now();
+    bool ok = s.run(dir);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    printf("forge %-7s %6.2f s\n", s.name, secs);
+    if (!ok) return 1;
+  }
+  return 0;
+}
