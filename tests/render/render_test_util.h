@@ -1,0 +1,24 @@
+// Helpers of the render tests: a short Ogg Vorbis file, ffprobe queries and
+// running the built marvoke-render.
+#pragma once
+#include <string>
+
+// Writes a stereo 44.1 kHz sine of the given length; false on failure.
+bool WriteTestOgg(const std::string& path, double seconds);
+
+// Runs a shell command, returns its standard output; *status gets the exit code.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+
+struct ProbedStream {
+  bool present = false;
+  int width = 0, height = 0;
+  long frames = 0;  // decoded frames (video) or packets (audio)
+  double duration = 0;
+};
+
+// Decodes every frame of the file's first video stream and reads its audio
+// stream's length; a file ffprobe cannot open gives empty streams.
+void ProbeMedia(const std::string& path, ProbedStream* video, ProbedStream* audio);
+
+// A fresh directory under build/test-output/.
+std::string TestDir(const std::string& name);

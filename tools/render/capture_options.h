@@ -1,0 +1,44 @@
+// Command line of the offline renderer's capture, sheet and benchmark modes.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "frame_clock.h"
+
+struct CaptureOptions {
+  // Outputs; --video, --png and --sheet may be combined in one pass.
+  std::string videoPath;  // --video FILE
+  std::string pngDir;     // --png DIR
+  std::string sheetPath;  // --sheet FILE
+  bool bench = false;     // --bench
+  bool json = false;      // --json (with --bench)
+
+  int32_t fromMs = 0;            // --from MS
+  int32_t toMs = kShowEndMs;     // --to MS, exclusive
+  FrameRate fps;                 // --fps, 60 by default
+  int32_t prerollStepMs = 0;     // --preroll-step MS; 0: the capture's own frame rate
+
+  // Encoder.
+  int outWidth = 1024, outHeight = 768;  // --size WxH
+  std::string codec = "libx264";         // --codec
+  std::string pixFmt = "yuv420p";        // --pix-fmt
+  int crf = 18;                          // --crf
+  std::string preset = "veryfast";       // --preset
+  std::string musicPath = "Music/quendel2b.ogg";  // --music FILE, "" with --no-audio
+
+  int32_t sheetEveryMs = 5000;  // --sheet-every MS
+  int benchFrames = 120;        // --bench-frames N: frames measured per module window
+};
+
+// True when the command line asks for anything this parser handles
+// (so the caller can leave other command lines to its own parser).
+bool WantsCapture(int argc, char** argv);
+
+// Parses argv[1..]; on failure returns false with a one-line reason.
+bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* options, std::string* error);
+
+// Whether the encoder can take a WxH picture in this pixel format (4:2:0 and
+// 4:2:2 formats need even sizes); false with the reason otherwise.
+bool CheckVideoSize(int width, int height, const std::string& pixFmt, std::string* error);
+
+const char* CaptureUsage();

@@ -1,0 +1,51 @@
+// The video encoder: an ffmpeg process fed raw frames through a pipe. Frames
+// go in as the GL reads them (bottom row first) and ffmpeg flips them, so a
+// frame costs one glReadPixels into a reused buffer and one write().
+#pragma once
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frame_clock.h"
+
+struct EncoderSettings {
+  std::string outputPath;
+  int frameWidth = 1024, frameHeight = 768;  // the raw frames
+  std::string rawFormat = "rgb24";           // ffmpeg's name for the readback layout
+  int outWidth = 1024, outHeight = 768;      // scaled when different
+  FrameRate fps;
+  std::string codec = "libx264";
+  std::string pixFmt = "yuv420p";
+  int crf = 18;
+  std::string preset = "veryfast";
+  // Audio: this stretch of the file, muxed in and cut to the video's length.
+  std::string audioPath;  // empty: no audio
+  int32_t audioFromMs = 0;
+  int64_t frameCount = 0;  // frames the capture means to write
+  std::string ffmpeg = "ffmpeg";
+};
+
+struct Encoder {
+  pid_t pid = -1;
+  int fd = -1;            // write end of ffmpeg's stdin
+  bool broken = false;    // ffmpeg stopped reading
+  int64_t framesWritten = 0;
+};
+
+// The full ffmpeg command line for these settings (argv[0] included).
+std::vector<std::string> EncoderCommand(const EncoderSettings& settings);
+
+// Starts ffmpeg in its own process group, so a Ctrl-C on the terminal reaches
+// only the renderer, which then ends the stream properly. SIGPIPE is ignored
+// from here on: a dead encoder shows up as a failed write instead.
+bool StartEncoder(const EncoderSettings& settings, Encoder* encoder, std::string* error);
+
+// Writes one frame of exactly `bytes` bytes; false once ffmpeg has gone.
+bool EncodeFrame(Encoder* encoder, const uint8_t* data, size_t bytes);
+
+// Closes ffmpeg's input so it finalises the file, and waits for it. Returns
+// ffmpeg's exit status (-1 when it died on a signal or never ran).
+int FinishEncoder(Encoder* encoder);
