@@ -1,7 +1,10 @@
 #include "render_test_util.h"
 
 #include <sys/wait.h>
+#include <png.h>
 #include <vorbis/vorbisenc.h>
+
+#include <cstring>
 
 #include <cmath>
 #include <cstdio>
@@ -122,4 +125,17 @@ std::string TestDir(const std::string& name) {
   std::string dir = std::string(MARVOKE_BUILD_DIR) + "/test-output/" + name;
   RunCommand("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
   return dir;
+}
+
+bool ReadPngRgb(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb) {
+  png_image image;
+  memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  rgb->resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) return false;
+  *width = int(image.width);
+  *height = int(image.height);
+  return true;
 }

@@ -1,7 +1,9 @@
 // Helpers of the render tests: a short Ogg Vorbis file, ffprobe queries and
 // running the built marvoke-render.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Writes a stereo 44.1 kHz sine of the given length; false on failure.
 bool WriteTestOgg(const std::string& path, double seconds);
@@ -22,3 +24,6 @@ void ProbeMedia(const std::string& path, ProbedStream* video, ProbedStream* audi
 
 // A fresh directory under build/test-output/.
 std::string TestDir(const std::string& name);
+
+// Reads a PNG as 8-bit RGB, top row first; false when it cannot.
+bool ReadPngRgb(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb);

@@ -1,0 +1,327 @@
+#include "capture_run.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "contact_sheet.h"
+#include "ffmpeg_pipe.h"
+#include "frame_stats.h"
+#include "progress.h"
+#include "shell/capture.h"
+#include "shell/gl.h"
+#include "shell/present.h"
+
+namespace {
+
+volatile sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+// Ctrl-C and SIGTERM end the capture after the current frame; a second one
+// (SA_RESETHAND) kills as usual. The previous handlers come back afterwards.
+struct StopSignals {
+  struct sigaction oldInt, oldTerm;
+  StopSignals() {
+    stopRequested = 0;
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnStopSignal;
+    sa.sa_flags = SA_RESETHAND;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &oldInt);
+    sigaction(SIGTERM, &sa, &oldTerm);
+    // Closed pipes surface as write errors: on ffmpeg's stdin, stdout or the log.
+    signal(SIGPIPE, SIG_IGN);
+  }
+  ~StopSignals() {
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
+  }
+};
+
+bool OutputClosed(FILE* log) {
+  fflush(stdout);
+  fflush(log);
+  return ferror(stdout) || ferror(log);
+}
+
+double ThreadCpuSeconds() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+bool MakeDir(const std::string& dir) {
+  if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) return true;
+  return false;
+}
+
+// Plays the show from 0 up to fromMs without keeping any frame, so module
+// clocks hold what they would have at fromMs.
+void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
+  int64_t count = PrerollFrameCount(o.fromMs, o.fps, o.prerollStepMs);
+  if (count == 0) return;
+  if (o.prerollStepMs > 0)
+    fprintf(log,
+            "Pre-roll: playing the show from 0 to %.3f s without encoding, every %d ms "
+            "(%" PRId64 " frames; module clocks follow in coarser steps than the capture).\n",
+            o.fromMs * 0.001, o.prerollStepMs, count);
+  else
+    fprintf(log,
+            "Pre-roll: playing the show from 0 to %.3f s without encoding at %s fps "
+            "(%" PRId64 " frames, exact; --preroll-step MS is faster).\n",
+            o.fromMs * 0.001, FormatFrameRate(o.fps).c_str(), count);
+  Progress progress;
+  BeginProgress(&progress, log, "Pre-roll", count);
+  int64_t k = 0;
+  int32_t t = 0;
+  for (; k < count && !stopRequested; ++k) {
+    t = PrerollFrameTime(k, o.fps, o.prerollStepMs);
+    hooks.drawFrame(t, hooks.user);
+    SwapFrame();
+    UpdateProgress(&progress, k + 1, t);
+  }
+  EndProgress(&progress, k, t);
+}
+
+}  // namespace
+
+void RequestCaptureStop() { stopRequested = 1; }
+
+int64_t PrerollFrameCount(int32_t fromMs, FrameRate fps, int32_t stepMs) {
+  if (fromMs <= 0) return 0;
+  if (stepMs <= 0) return FrameCount(0, fromMs, fps);
+  return (int64_t(fromMs) + stepMs - 1) / stepMs;
+}
+
+int32_t PrerollFrameTime(int64_t frame, FrameRate fps, int32_t stepMs) {
+  return stepMs > 0 ? int32_t(frame * stepMs) : FrameTimeMs(0, frame, fps);
+}
+
+bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, CaptureResult* r) {
+  *r = CaptureResult();
+  StopSignals signals;
+  const int width = 1024, height = 768;
+  r->framesPlanned = FrameCount(o.fromMs, o.toMs, o.fps);
+
+  if (!o.pngDir.empty() && !MakeDir(o.pngDir)) {
+    fprintf(log, "Can't create the folder %s: %s\n", o.pngDir.c_str(), strerror(errno));
+    r->failed = true;
+    return false;
+  }
+
+  Preroll(o, hooks, log);
+
+  Encoder encoder;
+  bool video = !o.videoPath.empty();
+  if (video && !stopRequested) {
+    EncoderSettings s;
+    s.outputPath = o.videoPath;
+    s.frameWidth = width;
+    s.frameHeight = height;
+    s.outWidth = o.outWidth;
+    s.outHeight = o.outHeight;
+    s.fps = o.fps;
+    s.codec = o.codec;
+    s.pixFmt = o.pixFmt;
+    s.crf = o.crf;
+    s.preset = o.preset;
+    s.audioFromMs = o.fromMs;
+    s.frameCount = r->framesPlanned;
+    if (!o.musicPath.empty()) {
+      if (access(o.musicPath.c_str(), R_OK) == 0)
+        s.audioPath = o.musicPath;
+      else
+        fprintf(log, "No music at %s: the video will be silent.\n", o.musicPath.c_str());
+    }
+    std::string error;
+    if (!StartEncoder(s, &encoder, &error)) {
+      fprintf(log, "Can't encode video: %s\n", error.c_str());
+      r->failed = true;
+      return false;
+    }
+  }
+
+  ContactSheet sheet;
+  bool wantSheet = !o.sheetPath.empty();
+  if (wantSheet)
+    BeginSheet(&sheet, width, height,
+               int((int64_t(o.toMs) - o.fromMs + o.sheetEveryMs - 1) / o.sheetEveryMs));
+
+  // One buffer for the whole capture: the GL writes each frame straight into
+  // it and the encoder's pipe takes it from there.
+  std::vector<uint8_t> frame(size_t(width) * height * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  Progress progress;
+  BeginProgress(&progress, log, video ? "Encoding" : "Rendering", r->framesPlanned);
+  double start = WallSeconds();
+  char pngPath[4096];
+  for (int64_t n = 0; n < r->framesPlanned; ++n) {
+    if (stopRequested || OutputClosed(log)) {
+      r->interrupted = true;
+      break;
+    }
+    int32_t t = FrameTimeMs(o.fromMs, n, o.fps);
+    hooks.drawFrame(t, hooks.user);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame.data());
+    SwapFrame();
+    if (video && !EncodeFrame(&encoder, frame.data(), frame.size())) {
+      fprintf(log, "\nThe encoder stopped taking frames (see its message above).\n");
+      r->failed = true;
+      break;
+    }
+    if (!o.pngDir.empty()) {
+      snprintf(pngPath, sizeof pngPath, "%s/frame_%06" PRId64 ".png", o.pngDir.c_str(), n);
+      if (!WritePng(pngPath, width, height, frame.data(), true)) {
+        r->failed = true;
+        break;
+      }
+    }
+    if (wantSheet && sheet.filled < sheet.cells &&
+        t >= int64_t(o.fromMs) + int64_t(sheet.filled) * o.sheetEveryMs)
+      AddSheetFrame(&sheet, frame.data(), t);
+    r->framesDone = n + 1;
+    r->lastTimeMs = t;
+    UpdateProgress(&progress, n + 1, t);
+  }
+  r->wallSeconds = WallSeconds() - start;
+  EndProgress(&progress, r->framesDone, r->lastTimeMs);
+  if (stopRequested) r->interrupted = true;
+
+  if (video) {
+    if (r->interrupted) fprintf(log, "Stopped: finishing the video of what was rendered.\n");
+    int status = FinishEncoder(&encoder);
+    if (status != 0) {
+      fprintf(log, "The encoder ended with status %d.\n", status);
+      r->failed = true;
+    }
+  }
+  if (wantSheet && sheet.filled > 0) {
+    // An interrupted sheet keeps only the rows that hold pictures.
+    sheet.cells = sheet.filled;
+    sheet.rgb.resize(size_t(SheetWidth(sheet)) * SheetHeight(sheet) * 3);
+    if (!WriteSheet(sheet, o.sheetPath)) r->failed = true;
+  }
+  return !r->failed;
+}
+
+namespace {
+
+// The timeline's module windows; the blank last second is left out.
+struct BenchWindow {
+  const char* module;
+  int mode;  // -1: the module has no mode
+  int32_t fromMs, toMs;
+};
+const BenchWindow kWindows[] = {
+    {"B", 0, 0, 30000},       {"E", -1, 30000, 62400},  {"D", 0, 62400, 90500},
+    {"C", 1, 90500, 147000},  {"D", 1, 147000, 162000}, {"A", 1, 162000, 215300},
+    {"B", 1, 215300, 302500},
+};
+
+struct BenchResult {
+  const BenchWindow* window;
+  int32_t fromMs, toMs;
+  TimeSummary frame, cpu, rest;
+};
+
+void PrintSummaryJson(FILE* out, const char* name, const TimeSummary& t) {
+  fprintf(out, "\"%s\": {\"p10\": %.3f, \"median\": %.3f, \"p90\": %.3f}", name, t.p10, t.median,
+          t.p90);
+}
+
+double Fps(double ms) { return ms > 0 ? 1000.0 / ms : 0.0; }
+
+}  // namespace
+
+bool RunBench(const CaptureOptions& o, const ShowHooks& hooks, const char* renderer, FILE* out,
+              FILE* log) {
+  StopSignals signals;
+  // Between stretches the show plays on in coarse steps so every module's
+  // clock arrives at its stretch about where the show would have it.
+  const int32_t step = o.prerollStepMs > 0 ? o.prerollStepMs : 500;
+  std::vector<BenchResult> results;
+  int32_t t = 0;
+  int stretches = int(sizeof kWindows / sizeof kWindows[0]);
+  for (int w = 0; w < stretches && !stopRequested; ++w) {
+    const BenchWindow& win = kWindows[w];
+    int32_t from = win.fromMs + (win.toMs - win.fromMs) / 2;
+    for (; t < from && !stopRequested; t += step) {
+      hooks.drawFrame(t, hooks.user);
+      SwapFrame();
+    }
+    std::vector<double> frame, cpu, rest;
+    int32_t last = from;
+    glFinish();
+    for (int n = 0; n < o.benchFrames && !stopRequested; ++n) {
+      last = FrameTimeMs(from, n, o.fps);
+      if (last >= win.toMs) break;
+      double wall0 = WallSeconds(), cpu0 = ThreadCpuSeconds();
+      hooks.drawFrame(last, hooks.user);
+      double cpu1 = ThreadCpuSeconds();
+      SwapFrame();
+      glFinish();  // the frame is done only when the GL has drawn it
+      double wall1 = WallSeconds();
+      double frameMs = (wall1 - wall0) * 1000, cpuMs = (cpu1 - cpu0) * 1000;
+      if (cpuMs > frameMs) cpuMs = frameMs;
+      frame.push_back(frameMs);
+      cpu.push_back(cpuMs);
+      rest.push_back(frameMs - cpuMs);
+    }
+    t = last + 1;
+    BenchResult r{&win, from, last + 1, Summarize(frame), Summarize(cpu), Summarize(rest)};
+    results.push_back(r);
+    fprintf(log, "Measured %s%s: %d frames from %.1f s\n", win.module,
+            win.mode < 0 ? "" : (win.mode ? " mode 1" : " mode 0"), r.frame.count, from * 0.001);
+  }
+  if (stopRequested) {
+    fprintf(log, "Stopped.\n");
+    return false;
+  }
+
+  if (o.json) {
+    fprintf(out, "{\"renderer\": \"%s\", \"fps\": \"%s\", \"frames_per_stretch\": %d, "
+                 "\"modules\": [\n", renderer, FormatFrameRate(o.fps).c_str(), o.benchFrames);
+    for (size_t i = 0; i < results.size(); ++i) {
+      const BenchResult& r = results[i];
+      fprintf(out, "  {\"module\": \"%s\", \"mode\": %d, \"from_ms\": %d, \"to_ms\": %d, "
+                   "\"frames\": %d, ",
+              r.window->module, r.window->mode, r.fromMs, r.toMs, r.frame.count);
+      PrintSummaryJson(out, "frame_ms", r.frame);
+      fprintf(out, ", ");
+      PrintSummaryJson(out, "cpu_ms", r.cpu);
+      fprintf(out, ", ");
+      PrintSummaryJson(out, "gpu_driver_ms", r.rest);
+      // The fps percentiles mirror the frame time ones: the slow 90th frame is the 10th fps.
+      fprintf(out, ", \"fps\": {\"p10\": %.2f, \"median\": %.2f, \"p90\": %.2f}}%s\n",
+              Fps(r.frame.p90), Fps(r.frame.median), Fps(r.frame.p10),
+              i + 1 < results.size() ? "," : "");
+    }
+    fprintf(out, "]}\n");
+  } else {
+    fprintf(out, "Benchmark on %s, %d frames per stretch at %s fps; times in ms as "
+                 "median (p10-p90)\n", renderer, o.benchFrames, FormatFrameRate(o.fps).c_str());
+    fprintf(out, "%-6s %-4s %-15s %-22s %-22s %-22s %s\n", "Module", "Mode", "Stretch s",
+            "Frame", "CPU (module)", "GPU/driver", "fps median (p10-p90)");
+    for (const BenchResult& r : results) {
+      char mode[8], stretch[32], a[32], b[32], c[32];
+      snprintf(mode, sizeof mode, "%s", r.window->mode < 0 ? "-" : r.window->mode ? "1" : "0");
+      snprintf(stretch, sizeof stretch, "%.1f-%.1f", r.fromMs * 0.001, r.toMs * 0.001);
+      snprintf(a, sizeof a, "%.2f (%.2f-%.2f)", r.frame.median, r.frame.p10, r.frame.p90);
+      snprintf(b, sizeof b, "%.2f (%.2f-%.2f)", r.cpu.median, r.cpu.p10, r.cpu.p90);
+      snprintf(c, sizeof c, "%.2f (%.2f-%.2f)", r.rest.median, r.rest.p10, r.rest.p90);
+      fprintf(out, "%-6s %-4s %-15s %-22s %-22s %-22s %.1f (%.1f-%.1f)\n", r.window->module, mode,
+              stretch, a, b, c, Fps(r.frame.median), Fps(r.frame.p90), Fps(r.frame.p10));
+    }
+  }
+  fflush(out);
+  return true;
+}

@@ -1,0 +1,42 @@
+// The capture and benchmark drivers. They draw through a hook so that the
+// offline renderer passes the show's own per-frame function (the one the
+// window's main loop calls) and tests can pass a stand-in.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "capture_options.h"
+
+struct ShowHooks {
+  // Draws the whole frame at musicTime into the current 1024 x 768 framebuffer
+  // (render area, timeline, post pass, overlay); the driver reads it back and swaps.
+  void (*drawFrame)(int32_t musicTime, void* user) = nullptr;
+  void* user = nullptr;
+};
+
+struct CaptureResult {
+  int64_t framesPlanned = 0;
+  int64_t framesDone = 0;
+  int32_t lastTimeMs = 0;
+  bool interrupted = false;  // Ctrl-C, SIGTERM or a closed output
+  bool failed = false;       // encoder or file error
+  double wallSeconds = 0;    // the captured frames only, without pre-roll
+};
+
+// Pre-roll (when fromMs > 0), then frames [fromMs, toMs) to the video, PNG
+// files and contact sheet the options name. Progress and messages go to `log`.
+bool RunCapture(const CaptureOptions& options, const ShowHooks& hooks, FILE* log,
+                CaptureResult* result);
+
+// Renders a stretch of every module window and prints frame time statistics
+// to `out` (text or JSON); progress goes to `log`.
+bool RunBench(const CaptureOptions& options, const ShowHooks& hooks, const char* renderer,
+              FILE* out, FILE* log);
+
+// Asks a running capture to stop after its current frame, as Ctrl-C does.
+void RequestCaptureStop();
+
+// Times and names of the pre-roll frames before fromMs: the capture's own frame
+// grid from 0 (stepMs 0) or every stepMs.
+int64_t PrerollFrameCount(int32_t fromMs, FrameRate fps, int32_t stepMs);
+int32_t PrerollFrameTime(int64_t frame, FrameRate fps, int32_t stepMs);
