@@ -1,0 +1,388 @@
+#include "toolkit/mesh_renderer.h"
+
+#include <cmath>
+#include <vector>
+
+#include "shell/gl.h"
+
+namespace {
+
+// Normalised copy; a zero vector stays zero instead of turning into NaNs that
+// would blacken every face around a collapsed triangle.
+Vector4 Normalised(const Vector4& v) {
+  float l2 = v.x * v.x + v.y * v.y + v.z * v.z;
+  if (l2 <= 0.0f) return Vector4(0.0f, 0.0f, 0.0f);
+  float inv = 1.0f / std::sqrt(l2);
+  return Vector4(v.x * inv, v.y * inv, v.z * inv);
+}
+
+// Reused between calls so per-frame normal updates do not allocate.
+std::vector<Vector4> unitFaceNormals;
+
+void NoGeneration() {
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
+  glDisable(GL_TEXTURE_GEN_R);
+}
+
+// Sphere-map generation on s and t when the object asks for it.
+void SphereTest(const SceneObject& o) {
+  glDisable(GL_TEXTURE_GEN_R);
+  if (o.sphereMap) {
+    glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+  } else {
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+  }
+}
+
+void TextureOn(GLint env) {
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env);
+  glEnable(GL_TEXTURE_2D);
+}
+
+// Environment passes add the reflection weighted by what is already there.
+void EnvBlend() {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
+}
+
+void RepeatWrap() {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}
+
+// Sets up pass `pass`; returns the depth function it draws with.
+GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
+  const int mode = o.renderMode;
+  if (o.extraPass) {
+    if (mode == 5) {
+      if (pass == 0) {
+        glBindTexture(GL_TEXTURE_2D, o.textureName);
+        TextureOn(o.modulate ? GL_MODULATE : GL_ADD);
+        glEnable(GL_LIGHTING);
+        ApplyBlendMode(scene, index);
+        SphereTest(o);
+      } else if (pass == 1) {
+        TextureOn(GL_MODULATE);
+        EnvBlend();
+        glDisable(GL_LIGHTING);
+        BindCubeEnvironment(o.cubeTextureName);
+      } else {
+        TextureOn(GL_MODULATE);
+        EnvBlend();
+        glEnable(GL_LIGHTING);
+        glBindTexture(GL_TEXTURE_2D, o.textureName);
+        SphereTest(o);
+      }
+      return GL_LEQUAL;
+    }
+    if (pass == 0) {
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
+      glDisable(GL_TEXTURE_2D);
+      ApplyBlendMode(scene, index);
+      glBindTexture(GL_TEXTURE_2D, o.textureName);
+      NoGeneration();
+      return GL_LEQUAL;
+    }
+    TextureOn(GL_MODULATE);
+    EnvBlend();
+    glBindTexture(GL_TEXTURE_2D, o.textureName);
+    NoGeneration();
+    return GL_EQUAL;
+  }
+
+  switch (mode) {
+    case 1:
+      glBindTexture(GL_TEXTURE_2D, o.textureName);
+      TextureOn(GL_MODULATE);
+      ApplyBlendMode(scene, index);
+      RepeatWrap();
+      SphereTest(o);
+      return GL_LEQUAL;
+    case 4:
+      TextureOn(GL_MODULATE);
+      glDisable(GL_BLEND);
+      glDisable(GL_LIGHTING);
+      glBlendFunc(GL_ONE, GL_ONE);
+      glDisable(GL_TEXTURE_2D);
+      BindCubeEnvironment(o.cubeTextureName);
+      return GL_LEQUAL;
+    case 5:
+      if (pass == 0) {
+        glBindTexture(GL_TEXTURE_2D, o.textureName);
+        TextureOn(o.modulate ? GL_MODULATE : GL_ADD);
+        glEnable(GL_LIGHTING);
+        ApplyBlendMode(scene, index);
+        SphereTest(o);
+        return GL_LEQUAL;
+      }
+      TextureOn(GL_MODULATE);
+      EnvBlend();
+      glDisable(GL_LIGHTING);
+      BindCubeEnvironment(o.cubeTextureName);
+      return GL_EQUAL;
+    default:  // 0, and the unused modes 2 and 3 drawn like it
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+      glDisable(GL_TEXTURE_2D);
+      ApplyBlendMode(scene, index);
+      RepeatWrap();
+      NoGeneration();
+      return GL_LEQUAL;
+  }
+}
+
+// Colour of a pass: baseColour scaled (alpha never is), with the base alpha on
+// texture passes and the overlay alpha on environment passes.
+void PassColour(const SceneObject& o, int pass) {
+  const bool mode5 = o.renderMode == 5;
+  float factor;
+  if (!o.extraPass) factor = mode5 ? 2.0f : 4.0f;
+  else factor = (pass == 1 && !mode5) ? 2.0f : 1.0f;
+
+  float alpha;
+  if (o.renderMode == 4) alpha = o.overlayAlpha;
+  else if (mode5) alpha = (pass == 0 || (o.extraPass && pass == 1)) ? o.baseAlpha : o.overlayAlpha;
+  else alpha = o.baseAlpha;
+
+  glColor4f(o.baseColour[0] * factor, o.baseColour[1] * factor, o.baseColour[2] * factor, alpha);
+}
+
+void SendTriangles(const Scene& scene, const SceneObject& o, int geometry) {
+  if (geometry != 0 && geometry != 1) return;
+  const Vector4* positions = geometry == 0 ? o.vertices : o.baseVertices;
+  const Vector4* normals = geometry == 0 ? o.vertexNormals : o.baseNormals;
+  if (!positions || !normals || !o.faces) return;  // base geometry never prepared
+
+  // Geometry 0 takes corner normals only with cameraTest; geometry 1 always.
+  const bool corners = (geometry == 1 || o.cameraTest) && o.cornerFlags && o.cornerNormals;
+  const bool cull = geometry == 1 && o.cameraTest;
+  const float sx = o.scale.x, sy = o.scale.y, sz = o.scale.z;
+  const float du = o.texOffsetU, dv = o.texOffsetV;
+  const float ex = -scene.cameraPosition.x, ey = -scene.cameraPosition.y, ez = -scene.cameraPosition.z;
+  const float vx = -scene.cameraDirection.x, vy = -scene.cameraDirection.y, vz = -scene.cameraDirection.z;
+  const int* faces = o.faces;
+
+  glBegin(GL_TRIANGLES);
+  for (int f = 0; f < o.faceCount; ++f) {
+    const int* c = faces + 3 * f;
+    if (cull) {
+      // Faces behind the eye and more than 2 units away are skipped; the
+      // centroid ignores the object's translation and rotation.
+      const Vector4 &b0 = positions[c[0]], &b1 = positions[c[1]], &b2 = positions[c[2]];
+      float cx = (b0.x + b1.x + b2.x) * 0.33333334f * sx;
+      float cy = (b0.y + b1.y + b2.y) * 0.33333334f * sy;
+      float cz = (b0.z + b1.z + b2.z) * 0.33333334f * sz;
+      float dx = cx - ex, dy = cy - ey, dz = cz - ez;
+      float len = std::sqrt(dx * dx + dy * dy + dz * dz);
+      float inv = 1.0f / (len + 1e-8f);
+      float facing = dx * inv * vx + dy * inv * vy + dz * inv * vz;
+      if (!(facing >= 0.0f || len <= 2.0f)) continue;
+    }
+    for (int k = 0; k < 3; ++k) {
+      const int v = c[k];
+      const Vector4& p = positions[v];
+      const Vector4& n = (corners && o.cornerFlags[3 * f + k]) ? o.cornerNormals[3 * f + k] : normals[v];
+      if (o.texU && o.texV) glTexCoord2f(o.texU[v] + du, o.texV[v] + dv);
+      else glTexCoord2f(du, dv);
+      glNormal3f(-n.x, -n.y, -n.z);
+      glVertex3f(p.x * sx, p.y * sy, p.z * sz);
+    }
+  }
+  glEnd();
+}
+
+// Fills baseFaceNormals from baseVertices: (b1 − b0) × (b2 − b0), unnormalised.
+void BaseFaceNormals(SceneObject& o) {
+  const Vector4* b = o.baseVertices;
+  for (int f = 0; f < o.faceCount; ++f) {
+    const int* c = o.faces + 3 * f;
+    Vector4 e1 = b[c[1]], e2 = b[c[2]];
+    e1.subtract(b[c[0]]);
+    e2.subtract(b[c[0]]);
+    o.baseFaceNormals[f].cross(e1, e2);
+  }
+}
+
+}  // namespace
+
+void SyncTransformSources(SceneObject& o) {
+  if (o.positionSource) o.position = *o.positionSource;
+  if (o.scaleSource) o.scale = *o.scaleSource;
+  if (o.rotationSource[0]) o.rotation.x = *o.rotationSource[0];
+  if (o.rotationSource[1]) o.rotation.y = *o.rotationSource[1];
+  if (o.rotationSource[2]) o.rotation.z = *o.rotationSource[2];
+}
+
+void ApplyObjectTransform(const SceneObject& o) {
+  if (!o.ownTransform) {
+    glMultMatrixf(o.meshMatrix);
+    return;
+  }
+  glTranslatef(o.position.x, o.position.y, o.position.z);
+  glRotatef(o.rotation.y * 180 * 0.3183099524062959, 0.0f, 1.0f, 0.0f);
+  glRotatef(o.rotation.z * 180 * 0.3183099524062959, 0.0f, 0.0f, 1.0f);
+  glRotatef(o.rotation.x * 180 * 0.3183099524062959, 1.0f, 0.0f, 0.0f);
+}
+
+void EnsureBaseBuffers(SceneObject& o) {
+  if (o.baseBuffersReady) return;
+  o.baseVertices = AllocateArray<Vector4>(o, o.vertexCount);
+  o.baseNormals = AllocateArray<Vector4>(o, o.vertexCount);
+  o.baseBuffersReady = 1;
+}
+
+void ApplyBlendMode(Scene& scene, int index) {
+  const int mode = scene.objects[index]->blendMode;
+  if (mode == 0) {
+    glDisable(GL_BLEND);
+    return;
+  }
+  glEnable(GL_BLEND);
+  if (mode == 1) glBlendFunc(GL_ONE, GL_ONE);
+  else if (mode == 2) glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  else if (mode == 3) glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+}
+
+void BindCubeEnvironment(unsigned cubeTexture) {
+  glEnable(GL_TEXTURE_CUBE_MAP);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, cubeTexture);
+  glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_REFLECTION_MAP);
+  glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_REFLECTION_MAP);
+  glTexGeni(GL_R, GL_TEXTURE_GEN_MODE, GL_REFLECTION_MAP);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glEnable(GL_TEXTURE_GEN_S);
+  glEnable(GL_TEXTURE_GEN_T);
+  glEnable(GL_TEXTURE_GEN_R);
+  glEnable(GL_NORMALIZE);
+}
+
+void DrawObject(Scene& scene, int index, const Light& light, int geometry) {
+  SceneObject& o = *scene.objects[index];
+
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+  glEnable(GL_COLOR_MATERIAL);
+  glColorMaterial(GL_FRONT, GL_DIFFUSE);
+
+  // Material; the ambient is dimmed when an extra pass adds light on top.
+  float ambient[4] = {o.ambientColour[0], o.ambientColour[1], o.ambientColour[2], o.ambientColour[3]};
+  if (o.extraPass) {
+    ambient[0] *= 0.33f;
+    ambient[1] *= 0.33f;
+    ambient[2] *= 0.33f;
+  }
+  glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, o.specularColour);
+  glMaterialf(GL_FRONT, GL_SHININESS, o.shininess);
+
+  // Light 0, placed under the camera's view before the object's transform.
+  const float lightPosition[4] = {light.position.x, light.position.y, light.position.z, o.lightW};
+  const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+  const float colour[4] = {light.colour.x, light.colour.y, light.colour.z, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, white);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, colour);
+  glLightf(GL_LIGHT0, GL_SPOT_EXPONENT, o.spotExponent);
+  glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, o.attenuationConstant);
+  glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, o.attenuationLinear);
+  glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, o.attenuationQuadratic);
+
+  SyncTransformSources(o);
+  ApplyObjectTransform(o);
+
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_POLYGON_SMOOTH);
+  if (o.cullFaces) glEnable(GL_CULL_FACE);
+  else glDisable(GL_CULL_FACE);
+
+  const int passes = 1 + (o.renderMode == 5 ? 1 : 0) + (o.extraPass ? 1 : 0);
+  for (int pass = 0; pass < passes; ++pass) {
+    glDisable(GL_TEXTURE_CUBE_MAP);
+    glDepthFunc(SetUpPass(scene, index, o, pass));
+    PassColour(o, pass);
+    glEnable(GL_COLOR_MATERIAL);
+    SendTriangles(scene, o, geometry);
+  }
+
+  glPopMatrix();
+  glDisable(GL_TEXTURE_CUBE_MAP);
+  glDisable(GL_LIGHT0);
+  glDisable(GL_LIGHTING);
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_COLOR_MATERIAL);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
+  glDepthFunc(GL_LEQUAL);
+  glDisable(GL_CULL_FACE);
+  NoGeneration();
+  glMatrixMode(GL_MODELVIEW);
+}
+
+void SnapshotVertices(Scene& scene, int index) {
+  SceneObject& o = *scene.objects[index];
+  EnsureBaseBuffers(o);
+  for (int i = 0; i < o.vertexCount; ++i) o.baseVertices[i].set(o.vertices[i].x, o.vertices[i].y, o.vertices[i].z);
+}
+
+void ComputeSmoothNormals(Scene& scene, int index) {
+  SceneObject& o = *scene.objects[index];
+  EnsureBaseBuffers(o);
+  BaseFaceNormals(o);
+  for (int v = 0; v < o.vertexCount; ++v) {
+    Vector4 sum;
+    const PointerArray* list = o.vertexFaces ? &o.vertexFaces[v] : nullptr;
+    for (int j = 0; list && j < list->count; ++j) sum.add(o.baseFaceNormals[IndexAt(*list, j)]);
+    Vector4 n = Normalised(sum);
+    o.baseNormals[v].set(-n.x, -n.y, -n.z);
+  }
+}
+
+void ComputeCreaseNormals(Scene& scene, int index, float threshold) {
+  SceneObject& o = *scene.objects[index];
+  EnsureBaseBuffers(o);
+  BaseFaceNormals(o);
+  for (int i = 0; i < 3 * o.faceCount; ++i) o.cornerFlags[i] = 0;
+
+  // Unit face normals once, instead of once per corner and neighbour.
+  if ((int)unitFaceNormals.size() < o.faceCount) unitFaceNormals.resize(o.faceCount);
+  for (int f = 0; f < o.faceCount; ++f) unitFaceNormals[f] = Normalised(o.baseFaceNormals[f]);
+
+  for (int f = 0; f < o.faceCount; ++f) {
+    const Vector4& nf = unitFaceNormals[f];
+    for (int k = 0; k < 3; ++k) {
+      const int v = o.faces[3 * f + k];
+      const PointerArray* list = o.vertexFaces ? &o.vertexFaces[v] : nullptr;
+      const int total = list ? list->count : 0;
+      Vector4 sum;
+      int within = 0;
+      for (int j = 0; j < total; ++j) {
+        const int g = IndexAt(*list, j);
+        if (nf.dot(unitFaceNormals[g]) >= threshold) {
+          sum.add(o.baseFaceNormals[g]);
+          ++within;
+        }
+      }
+      Vector4 n = Normalised(sum);
+      n.set(-n.x, -n.y, -n.z);
+      if (within == total) {
+        o.cornerFlags[3 * f + k] = 0;
+        o.baseNormals[v].set(n.x, n.y, n.z);
+      } else {
+        o.cornerFlags[3 * f + k] = 1;
+        o.cornerNormals[3 * f + k].set(n.x, n.y, n.z);
+      }
+    }
+  }
+}
