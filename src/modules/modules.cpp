@@ -1,0 +1,24 @@
+#include "modules/modules.h"
+
+// One row per module: {handOver, init, render}. Each module replaces its
+// nullptrs with its own functions.
+ModuleEntry moduleTable[kModuleCount] = {
+    /* A */ {nullptr, nullptr, nullptr},
+    /* B */ {nullptr, nullptr, nullptr},
+    /* C */ {nullptr, nullptr, nullptr},
+    /* D */ {nullptr, nullptr, nullptr},
+    /* E */ {nullptr, nullptr, nullptr},
+};
+
+void HandOverModule(ModuleId id, RenderTarget* shared) {
+  if (moduleTable[id].handOver) moduleTable[id].handOver(shared);
+}
+
+void InitModule(ModuleId id, int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
+                int32_t targetHeight) {
+  if (moduleTable[id].init) moduleTable[id].init(windowWidth, windowHeight, targetWidth, targetHeight);
+}
+
+void RenderModule(ModuleId id, int32_t frameDelta, int32_t mode) {
+  if (moduleTable[id].render) moduleTable[id].render(frameDelta, mode);
+}

@@ -1,0 +1,30 @@
+// Entry points of the five effect modules, as the timeline and the loading
+// sequence call them. A module fills its row in modules.cpp when it lands; a
+// null entry point is skipped, so a missing module draws nothing.
+#pragma once
+#include <cstdint>
+
+struct RenderTarget;
+
+enum ModuleId : int32_t { kModuleA, kModuleB, kModuleC, kModuleD, kModuleE, kModuleCount };
+
+struct ModuleEntry {
+  // Hands over the render target shared by all modules, before init. (Buffer
+  // swaps go through SwapFrame, so no device context is handed over.)
+  void (*handOver)(RenderTarget* shared);
+  // Runs once while loading with (1024, 512, 512, 256): window and target size.
+  void (*init)(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
+               int32_t targetHeight);
+  // Draws one frame; advances the module's own clock by frameDelta when it is
+  // below 10000. Module E has a single mode and ignores `mode`.
+  void (*render)(int32_t frameDelta, int32_t mode);
+};
+
+// Indexed by ModuleId. Tests may swap rows for recorders.
+extern ModuleEntry moduleTable[kModuleCount];
+
+// Calls the entry point when the module has one.
+void HandOverModule(ModuleId id, RenderTarget* shared);
+void InitModule(ModuleId id, int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
+                int32_t targetHeight);
+void RenderModule(ModuleId id, int32_t frameDelta, int32_t mode);
