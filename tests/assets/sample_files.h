@@ -208,7 +208,7 @@ inline Bytes Material(const std::string& name, const std::string& texture) {
 inline Bytes Camera(const std::string& name) {
   return NamedObject(name, Chunk(0x4700, Bytes(32, 0)));
 }
-inline Bytes Light(const std::string& name, bool spot) {
+inline Bytes LightObject(const std::string& name, bool spot) {
   Bytes b;
   PutF32(b, 1.0f);
   PutF32(b, 2.0f);
@@ -243,8 +243,8 @@ inline Bytes QuadMesh(const std::string& name, float z = 0.0f) {
 inline Bytes SampleScene() {
   return Main3ds(Join({Chunk(0x0002, Bytes{3, 0, 0, 0}),
                        Editor(Join({Material("Stone", "stone.jpg"), QuadMesh("Floor"),
-                                    Camera("Camera01"), Light("Omni01", false),
-                                    Light("Light01", true), QuadMesh("Wall", 2.0f)}))}));
+                                    Camera("Camera01"), LightObject("Omni01", false),
+                                    LightObject("Light01", true), QuadMesh("Wall", 2.0f)}))}));
 }
 
 }  // namespace samples
