@@ -62,9 +62,19 @@ int AddBox(Scene& scene, Vector4 lo, Vector4 hi) {
   return AddMesh(scene, p, f);
 }
 
-int AddFloor(Scene& scene, float half, float height) {
-  std::vector<Vector4> p = {{-half, height, -half}, {half, height, -half}, {half, height, half}, {-half, height, half}};
-  return AddMesh(scene, p, {0, 1, 2, 0, 2, 3});
+int AddFloor(Scene& scene, float half, float height, int divisions) {
+  std::vector<Vector4> p;
+  std::vector<int> f;
+  const int n = divisions + 1;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      p.emplace_back(-half + 2 * half * j / divisions, height, -half + 2 * half * i / divisions);
+  for (int i = 0; i < divisions; ++i)
+    for (int j = 0; j < divisions; ++j) {
+      const int a = i * n + j;
+      f.insert(f.end(), {a, a + 1, a + n + 1, a, a + n + 1, a + n});
+    }
+  return AddMesh(scene, p, f);
 }
 
 int AddSphere(Scene& scene, int stacks, int slices, float radius) {
@@ -144,6 +154,7 @@ Pixel ScreenOf(Vector4 world) {
   glGetDoublev(GL_MODELVIEW_MATRIX, mv);
   glGetDoublev(GL_PROJECTION_MATRIX, pr);
   glGetIntegerv(GL_VIEWPORT, vp);
+  if (mv[2] * world.x + mv[6] * world.y + mv[10] * world.z + mv[14] >= 0.0) return {-1, -1, 2.0f};
   gluProject(world.x, world.y, world.z, mv, pr, vp, &x, &y, &z);
-  return {(int)std::floor(x), (int)std::floor(y)};
+  return {(int)std::floor(x), (int)std::floor(y), (float)z};
 }

@@ -14,8 +14,9 @@ int AddMesh(Scene& scene, const std::vector<Vector4>& positions, const std::vect
 // Axis-aligned box with 8 shared corners and 12 outward faces.
 int AddBox(Scene& scene, Vector4 lo, Vector4 hi);
 
-// Square of half size `half` in the plane y = `height`, facing -y (two faces).
-int AddFloor(Scene& scene, float half, float height);
+// Square of half size `half` in the plane y = `height`, facing -y, split into
+// divisions × divisions cells of two faces (finer cells light more evenly).
+int AddFloor(Scene& scene, float half, float height, int divisions = 1);
 
 // UV sphere (2 × slices × (stacks − 1) faces) and torus (2 × rings × sides
 // faces) around the origin, closed and outward.
@@ -27,8 +28,10 @@ int AddTorus(Scene& scene, int rings, int sides, float major, float minor);
 // modules aim theirs.
 void LookAt(Scene& scene, Vector4 eye, Vector4 target);
 
-// Window pixel of a world point under the current matrices and viewport.
+// Window pixel of a world point under the current matrices and viewport;
+// (-1, -1) for a point behind the eye.
 struct Pixel {
   int x, y;
+  float depth;  // window depth of the point
 };
 Pixel ScreenOf(Vector4 world);
