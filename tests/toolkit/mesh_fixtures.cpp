@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "shell/gl.h"
-#include "toolkit/camera_pose.h"
+#include "toolkit/camera.h"
 
 int AddMesh(Scene& scene, const std::vector<Vector4>& positions, const std::vector<int>& faces) {
   const int index = scene.objectCount;
@@ -130,22 +130,7 @@ void LookAt(Scene& scene, Vector4 eye, Vector4 target) {
   pose.position.set(-eye.x, -eye.y, -eye.z);
   pose.direction.set(-d.x, -d.y, -d.z);
   pose.up.set(0.0f, -1.0f, 0.0f);
-  glViewport(0, 0, scene.windowWidth, scene.windowHeight);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(scene.fieldOfView, 1.3333333333333333, 0.1, 1000.0);
-  float p[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, p);
-  p[10] = -0.01f;
-  p[14] = -0.101f;
-  glLoadMatrixf(p);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  gluLookAt(-pose.position.x, -pose.position.y, -pose.position.z, -pose.position.x - pose.direction.x,
-            -pose.position.y - pose.direction.y, -pose.position.z - pose.direction.z, pose.up.x, pose.up.y,
-            pose.up.z);
-  scene.cameraPosition.set(pose.position.x, pose.position.y, pose.position.z);
-  scene.cameraDirection.set(pose.direction.x, pose.direction.y, pose.direction.z);
+  SetPerspectiveView(scene, pose);
 }
 
 Pixel ScreenOf(Vector4 world) {

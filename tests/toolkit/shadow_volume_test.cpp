@@ -5,6 +5,7 @@
 
 #include "gl_test.h"
 #include "mesh_fixtures.h"
+#include "toolkit/camera.h"
 #include "toolkit/mesh_renderer.h"
 
 namespace {
@@ -84,14 +85,13 @@ class ShadowVolumeTest : public GlTest {
   // volume counted, lit look where the stencil kept 127. Returns the stencil.
   std::vector<uint8_t> DrawFrame(Vector4 eye, Vector4 target) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    SetOrthoWindow(scene.windowWidth, scene.windowHeight);
     SetStencilMode(0);
     TransformObject(scene, box, 0, 1);
     LookAt(scene, eye, target);
     DrawScene(0.25f);
     SetStencilMode(1);
-    glLoadIdentity();
+    SetOrthoWindow(scene.windowWidth, scene.windowHeight);
     BuildShadowVolume(scene, box, light);
     LookAt(scene, eye, target);
     DrawShadowVolume(scene, box);
