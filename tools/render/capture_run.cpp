@@ -53,12 +53,6 @@ bool OutputClosed(FILE* log) {
   return ferror(stdout) || ferror(log);
 }
 
-double ThreadCpuSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
 bool MakeDir(const std::string& dir) {
   if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) return true;
   return false;
@@ -95,6 +89,12 @@ void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
 }  // namespace
 
 void RequestCaptureStop() { stopRequested = 1; }
+
+double ThreadCpuSeconds() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
 
 int64_t PrerollFrameCount(int32_t fromMs, FrameRate fps, int32_t stepMs) {
   if (fromMs <= 0) return 0;
@@ -270,7 +270,8 @@ bool RunBench(const CaptureOptions& o, const ShowHooks& hooks, const char* rende
       SwapFrame();
       glFinish();  // the frame is done only when the GL has drawn it
       double wall1 = WallSeconds();
-      double frameMs = (wall1 - wall0) * 1000, cpuMs = (cpu1 - cpu0) * 1000;
+      double frameMs = (wall1 - wall0) * 1000;
+      double cpuMs = (hooks.moduleCpuSeconds ? hooks.moduleCpuSeconds(hooks.user) : cpu1 - cpu0) * 1000;
       if (cpuMs > frameMs) cpuMs = frameMs;
       frame.push_back(frameMs);
       cpu.push_back(cpuMs);
@@ -288,8 +289,11 @@ bool RunBench(const CaptureOptions& o, const ShowHooks& hooks, const char* rende
   }
 
   if (o.json) {
+    std::string name;
+    for (const char* c = renderer; *c; ++c)
+      if (*c != '"' && *c != '\\' && uint8_t(*c) >= 0x20) name += *c;
     fprintf(out, "{\"renderer\": \"%s\", \"fps\": \"%s\", \"frames_per_stretch\": %d, "
-                 "\"modules\": [\n", renderer, FormatFrameRate(o.fps).c_str(), o.benchFrames);
+                 "\"modules\": [\n", name.c_str(), FormatFrameRate(o.fps).c_str(), o.benchFrames);
     for (size_t i = 0; i < results.size(); ++i) {
       const BenchResult& r = results[i];
       fprintf(out, "  {\"module\": \"%s\", \"mode\": %d, \"from_ms\": %d, \"to_ms\": %d, "
@@ -310,7 +314,7 @@ bool RunBench(const CaptureOptions& o, const ShowHooks& hooks, const char* rende
     fprintf(out, "Benchmark on %s, %d frames per stretch at %s fps; times in ms as "
                  "median (p10-p90)\n", renderer, o.benchFrames, FormatFrameRate(o.fps).c_str());
     fprintf(out, "%-6s %-4s %-15s %-22s %-22s %-22s %s\n", "Module", "Mode", "Stretch s",
-            "Frame", "CPU (module)", "GPU/driver", "fps median (p10-p90)");
+            "Frame", "Module CPU", "Rest (GPU/driver)", "fps median (p10-p90)");
     for (const BenchResult& r : results) {
       char mode[8], stretch[32], a[32], b[32], c[32];
       snprintf(mode, sizeof mode, "%s", r.window->mode < 0 ? "-" : r.window->mode ? "1" : "0");

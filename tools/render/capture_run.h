@@ -12,6 +12,10 @@ struct ShowHooks {
   // (render area, timeline, post pass, overlay); the driver reads it back and swaps.
   void (*drawFrame)(int32_t musicTime, void* user) = nullptr;
   void* user = nullptr;
+  // Optional, for the benchmark: the calling thread's CPU seconds spent in the
+  // module step (the timeline call) of the last drawFrame. Without it the
+  // benchmark counts the CPU time of the whole drawFrame.
+  double (*moduleCpuSeconds)(void* user) = nullptr;
 };
 
 struct CaptureResult {
@@ -25,6 +29,9 @@ struct CaptureResult {
 
 // Pre-roll (when fromMs > 0), then frames [fromMs, toMs) to the video, PNG
 // files and contact sheet the options name. Progress and messages go to `log`.
+// The calling thread's CPU time in seconds.
+double ThreadCpuSeconds();
+
 bool RunCapture(const CaptureOptions& options, const ShowHooks& hooks, FILE* log,
                 CaptureResult* result);
 
