@@ -1,5 +1,6 @@
 #include "assets/load_3ds.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -163,7 +164,7 @@ bool ReadFaceList(Reader& r, long end, int depth) {
     o.faceCount = faceCount;
     o.cameraTest = 0;
     o.faces = AllocateArray<int32_t>(o, kept.size());
-    std::memcpy(o.faces, kept.data(), kept.size() * sizeof(int32_t));
+    std::copy(kept.begin(), kept.end(), o.faces);
     o.cornerFlags = AllocateArray<uint8_t>(o, size_t(faceCount) * 6);
     o.cornerNormals = AllocateArray<Vector4>(o, size_t(faceCount) * 6);
     o.faceNormals = AllocateArray<Vector4>(o, faceCount);

@@ -33,7 +33,7 @@ inline Bytes ReadFile(const std::string& path) {
 // A JPEG of `components` 1 (grey), 3 (RGB) or 4 (CMYK, stored inverted as
 // Adobe applications write it), top row first, no chroma subsampling.
 inline Bytes EncodeJpeg(int width, int height, int components, const Bytes& samples,
-                        int quality = 100) {
+                        int quality = 100, bool progressive = false) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr errors;
   cinfo.err = jpeg_std_error(&errors);
@@ -50,6 +50,7 @@ inline Bytes EncodeJpeg(int width, int height, int components, const Bytes& samp
   jpeg_set_quality(&cinfo, quality, TRUE);
   for (int i = 0; i < cinfo.num_components; ++i)
     cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
+  if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<uint8_t*>(samples.data()) +
