@@ -198,3 +198,38 @@ TEST_F(CaptureRunTest, BenchMeasuresAStretchOfEveryModuleWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CaptureRunTest, MusicShorterThanTheRangeIsPaddedAndMissingMusicIsSilent) {
+  std::string dir = TestDir("capture-short-music");
+  ASSERT_TRUE(WriteTestOgg(dir + "/short.ogg", 1.0));
+  EXPECT_NEAR(MusicSeconds(dir + "/short.ogg"), 1.0, 0.01);
+  EXPECT_EQ(MusicSeconds(dir + "/missing.ogg"), 0.0);
+  CaptureOptions o;
+  o.videoPath = dir + "/padded.mp4";
+  o.musicPath = dir + "/short.ogg";
+  o.fromMs = 500;
+  o.toMs = 1500;
+  o.prerollStepMs = 500;
+  o.fps.num = 30;
+  o.outWidth = 64;
+  o.outHeight = 48;
+  StandIn s;
+  CaptureResult r;
+  ASSERT_TRUE(RunCapture(o, Hooks(&s), Log(), &r));
+  ProbedStream video, audio;
+  ProbeMedia(o.videoPath, &video, &audio);
+  EXPECT_EQ(video.frames, 30);
+  ASSERT_TRUE(audio.present);
+  EXPECT_NEAR(audio.duration, video.duration, 1.0 / 30);
+
+  o.videoPath = dir + "/silent.mp4";
+  o.musicPath = dir + "/missing.ogg";
+  ASSERT_TRUE(RunCapture(o, Hooks(&s), Log(), &r));
+  ProbeMedia(o.videoPath, &video, &audio);
+  EXPECT_EQ(video.frames, 30);
+  EXPECT_FALSE(audio.present);
+}
+
+}  // namespace

@@ -5,6 +5,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <vorbis/vorbisfile.h>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
@@ -88,6 +90,14 @@ void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
 
 }  // namespace
 
+double MusicSeconds(const std::string& path) {
+  OggVorbis_File vf;
+  if (ov_fopen(path.c_str(), &vf) != 0) return 0.0;
+  double seconds = ov_time_total(&vf, -1);
+  ov_clear(&vf);
+  return seconds > 0 ? seconds : 0.0;
+}
+
 void RequestCaptureStop() { stopRequested = 1; }
 
 double ThreadCpuSeconds() {
@@ -137,10 +147,15 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
     s.audioFromMs = o.fromMs;
     s.frameCount = r->framesPlanned;
     if (!o.musicPath.empty()) {
-      if (access(o.musicPath.c_str(), R_OK) == 0)
+      double seconds = MusicSeconds(o.musicPath);
+      if (seconds > 0) {
         s.audioPath = o.musicPath;
-      else
-        fprintf(log, "No music at %s: the video will be silent.\n", o.musicPath.c_str());
+        s.padAudio = seconds * 1000.0 < FrameTimeMs(o.fromMs, r->framesPlanned, o.fps);
+        if (s.padAudio)
+          fprintf(log, "The music ends at %.3f s: silence after it.\n", seconds);
+      } else {
+        fprintf(log, "No readable music at %s: the video will be silent.\n", o.musicPath.c_str());
+      }
     }
     std::string error;
     if (!StartEncoder(s, &encoder, &error)) {

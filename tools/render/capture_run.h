@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "capture_options.h"
 
@@ -39,6 +40,9 @@ bool RunCapture(const CaptureOptions& options, const ShowHooks& hooks, FILE* log
 // to `out` (text or JSON); progress goes to `log`.
 bool RunBench(const CaptureOptions& options, const ShowHooks& hooks, const char* renderer,
               FILE* out, FILE* log);
+
+// Length of an Ogg Vorbis file in seconds; 0 when it cannot be read.
+double MusicSeconds(const std::string& path);
 
 // Asks a running capture to stop after its current frame, as Ctrl-C does.
 void RequestCaptureStop();

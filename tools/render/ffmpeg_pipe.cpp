@@ -33,6 +33,7 @@ std::vector<std::string> EncoderCommand(const EncoderSettings& s) {
     filter += ",scale=" + std::to_string(s.outWidth) + ":" + std::to_string(s.outHeight) +
               ":flags=bicubic";
   a.insert(a.end(), {"-vf", filter, "-c:v", s.codec, "-pix_fmt", s.pixFmt});
+  if (audio && s.padAudio) a.insert(a.end(), {"-af", "apad"});
   if (s.codec == "libx264" || s.codec == "libx265")
     a.insert(a.end(), {"-preset", s.preset, "-crf", std::to_string(s.crf)});
   else if (s.codec == "libvpx-vp9" || s.codec == "libaom-av1")

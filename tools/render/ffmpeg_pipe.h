@@ -25,6 +25,7 @@ struct EncoderSettings {
   std::string audioPath;  // empty: no audio
   int32_t audioFromMs = 0;
   int64_t frameCount = 0;  // frames the capture means to write
+  bool padAudio = false;   // the music ends before the capture: silence after it
   std::string ffmpeg = "ffmpeg";
 };
 
