@@ -209,6 +209,11 @@ void BaseFaceNormals(SceneObject& o) {
 
 }  // namespace
 
+SceneObject* FindObject(Scene& scene, int index) {
+  if (index < 0 || index >= scene.objectCount) return nullptr;
+  return scene.objects[index].get();
+}
+
 void SyncTransformSources(SceneObject& o) {
   if (o.positionSource) o.position = *o.positionSource;
   if (o.scaleSource) o.scale = *o.scaleSource;
@@ -236,7 +241,9 @@ void EnsureBaseBuffers(SceneObject& o) {
 }
 
 void ApplyBlendMode(Scene& scene, int index) {
-  const int mode = scene.objects[index]->blendMode;
+  const SceneObject* o = FindObject(scene, index);
+  if (!o) return;
+  const int mode = o->blendMode;
   if (mode == 0) {
     glDisable(GL_BLEND);
     return;
@@ -265,7 +272,9 @@ void BindCubeEnvironment(unsigned cubeTexture) {
 }
 
 void DrawObject(Scene& scene, int index, const Light& light, int geometry) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
 
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
@@ -331,13 +340,17 @@ void DrawObject(Scene& scene, int index, const Light& light, int geometry) {
 }
 
 void SnapshotVertices(Scene& scene, int index) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   EnsureBaseBuffers(o);
   for (int i = 0; i < o.vertexCount; ++i) o.baseVertices[i].set(o.vertices[i].x, o.vertices[i].y, o.vertices[i].z);
 }
 
 void ComputeSmoothNormals(Scene& scene, int index) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   EnsureBaseBuffers(o);
   BaseFaceNormals(o);
   for (int v = 0; v < o.vertexCount; ++v) {
@@ -350,7 +363,9 @@ void ComputeSmoothNormals(Scene& scene, int index) {
 }
 
 void ComputeCreaseNormals(Scene& scene, int index, float threshold) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   EnsureBaseBuffers(o);
   BaseFaceNormals(o);
   for (int i = 0; i < 3 * o.faceCount; ++i) o.cornerFlags[i] = 0;

@@ -49,6 +49,9 @@ void BindCubeEnvironment(unsigned cubeTexture);
 
 // Shared with the shadow code, which places objects exactly as they are drawn.
 
+// The object at `index`, or null for an index outside the scene (every
+// operation here then does nothing).
+SceneObject* FindObject(Scene& scene, int index);
 // Copies position, scale and the three angles through their source pointers.
 void SyncTransformSources(SceneObject& object);
 // Multiplies the current matrix by the object's placement (no scale).

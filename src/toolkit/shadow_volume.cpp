@@ -48,7 +48,9 @@ void SendTriangles(const HomogeneousVertex* v, int count) {
 }  // namespace
 
 void BuildEdgeList(Scene& scene, int index) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   if (o.edges) return;
 
   // Every record is one unordered vertex pair, in order of its first use, so
@@ -115,7 +117,9 @@ void BuildEdgeList(Scene& scene, int index) {
 }
 
 void AllocateWorldBuffers(Scene& scene, int index) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   if (o.worldVertices) return;
   const int vertices = o.vertexCount > 0 ? o.vertexCount : 1;
   o.worldVertices = AllocateArray<Vector4>(o, vertices);
@@ -124,7 +128,9 @@ void AllocateWorldBuffers(Scene& scene, int index) {
 }
 
 void TransformObject(Scene& scene, int index, int source, int withVertexNormals) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   AllocateWorldBuffers(scene, index);  // once; normally done at load time
   SyncTransformSources(o);
 
@@ -180,7 +186,9 @@ void TransformObject(Scene& scene, int index, int source, int withVertexNormals)
 }
 
 void BuildShadowVolume(Scene& scene, int index, const Light& light) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* object = FindObject(scene, index);
+  if (!object) return;
+  SceneObject& o = *object;
   if (!o.edges || !o.silhouetteEdges || !o.worldVertices) return;
   if (o.edgeCountSource) o.edgeCount = *o.edgeCountSource;
 
@@ -265,7 +273,9 @@ void SetStencilMode(int mode) {
 }
 
 void DrawShadowVolume(Scene& scene, int index) {
-  SceneObject& o = *scene.objects[index];
+  SceneObject* found = FindObject(scene, index);
+  if (!found) return;
+  SceneObject& o = *found;
   if (!o.volumeQuads || !o.capVertices) return;  // no shadow data: nothing to count
   if (o.edgeCountSource) o.edgeCount = *o.edgeCountSource;
   if (o.silhouetteCountSource) o.silhouetteCount = *o.silhouetteCountSource;

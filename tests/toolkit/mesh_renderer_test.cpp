@@ -219,6 +219,9 @@ TEST_F(MeshRendererTest, DrawingNothingLeavesTheSameStateAsARealDraw) {
       EXPECT_FLOAT_EQ(m[14], -3.0f);  // the caller's modelview, untouched
     }
   }
+  // An index outside the scene is ignored.
+  DrawObject(scene, scene.objectCount, light, 0);
+  ComputeCreaseNormals(scene, -1, 0.5f);
   EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
@@ -358,52 +361,6 @@ TEST_F(MeshRendererTest, CreaseNormalsSplitTheCubeCornersBelowTheThreshold) {
   ComputeCreaseNormals(scene, box, -1.0f);
   ComputeSmoothNormals(scene, box);
   for (int v = 0; v < o.vertexCount; ++v) EXPECT_FALSE(std::isnan(o.baseNormals[v].x));
-}
-
-TEST_F(MeshRendererTest, BlendModesAndCubeEnvironment) {
-  const int box = AddBox(scene, {-1, -1, -1}, {1, 1, 1});
-  SceneObject& o = *scene.objects[box];
-  const GLint expected[4][2] = {{-1, -1}, {GL_ONE, GL_ONE}, {GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}, {GL_SRC_ALPHA, GL_ONE}};
-  for (int mode = 0; mode < 4; ++mode) {
-    glBlendFunc(GL_ZERO, GL_ZERO);
-    o.blendMode = mode;
-    ApplyBlendMode(scene, box);
-    GLint src = 0, dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(glIsEnabled(GL_BLEND), mode != 0);
-    if (mode == 0) {
-      EXPECT_EQ(src, GL_ZERO);
-    } else {
-      EXPECT_EQ(src, expected[mode][0]);
-      EXPECT_EQ(dst, expected[mode][1]);
-    }
-  }
-  glBlendFunc(GL_ZERO, GL_ZERO);
-  o.blendMode = 7;  // unknown: blending on, function kept
-  ApplyBlendMode(scene, box);
-  GLint src = 0;
-  glGetIntegerv(GL_BLEND_SRC, &src);
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  EXPECT_EQ(src, GL_ZERO);
-
-  GLuint cube = 0;
-  glGenTextures(1, &cube);
-  BindCubeEnvironment(cube);
-  GLint bound = 0, mode = 0, wrap = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_CUBE_MAP, &bound);
-  glGetTexGeniv(GL_R, GL_TEXTURE_GEN_MODE, &mode);
-  glGetTexParameteriv(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, &wrap);
-  EXPECT_EQ((GLuint)bound, cube);
-  EXPECT_EQ(mode, GL_REFLECTION_MAP);
-  EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
-  EXPECT_TRUE(glIsEnabled(GL_NORMALIZE) && glIsEnabled(GL_TEXTURE_GEN_R) && glIsEnabled(GL_TEXTURE_CUBE_MAP));
-  glDisable(GL_TEXTURE_CUBE_MAP);
-  glDisable(GL_TEXTURE_GEN_S);
-  glDisable(GL_TEXTURE_GEN_T);
-  glDisable(GL_TEXTURE_GEN_R);
-  glDisable(GL_BLEND);
-  glDeleteTextures(1, &cube);
 }
 
 }  // namespace
