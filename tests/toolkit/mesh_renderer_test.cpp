@@ -272,6 +272,33 @@ TEST_F(MeshRendererTest, LightsTheNegatedNormalAndFollowsSourcesAndCornerNormals
   for (int i = 0; i < 3 * o.faceCount; ++i) o.cornerFlags[i] = 0;
 }
 
+TEST_F(MeshRendererTest, EnvironmentModeShowsTheCubeMapUnlit) {
+  // A cube map whose faces are all one colour: the reflection shows it
+  // whatever the normals, modulated by the pass colour and unlit.
+  GLuint cube = 0;
+  glGenTextures(1, &cube);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+  const uint8_t teal[4 * 4] = {0, 200, 160, 255, 0, 200, 160, 255, 0, 200, 160, 255, 0, 200, 160, 255};
+  for (int face = 0; face < 6; ++face)
+    glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, teal);
+  const int box = AddBox(scene, {-1, -1, -1}, {1, 1, 1});
+  SceneObject& o = *scene.objects[box];
+  Plain(box);
+  o.renderMode = 4;
+  o.cubeTextureName = (int)cube;
+  SetLightColour(light, 0.0f, 0.0f, 0.0f);  // no light: only the environment shows
+  LookAt(scene, {0, -2, -6}, {0, 0, 0});
+  DrawObject(scene, box, light, 0);
+  const Pixel p = ScreenOf({0, 0, -1});
+  const auto rgb = ReadPixel(p.x, p.y);
+  EXPECT_LT(rgb[0], 5);
+  EXPECT_NEAR(rgb[1], 200, 3);
+  EXPECT_NEAR(rgb[2], 160, 3);
+  EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_CUBE_MAP));
+  glDeleteTextures(1, &cube);
+}
+
 TEST_F(MeshRendererTest, BaseGeometryCullsFacesBehindTheCameraUnlessNear) {
   // Three small triangles centred on the z axis at z = -5, +5 and +1; the eye
   // is at the origin looking towards -z.
