@@ -3,7 +3,32 @@
 // message on standard error when it cannot write its files.
 #pragma once
 #include <string>
+#include <vector>
+
+#include "picture.h"
+#include "tds_writer.h"
 
 bool ForgeImages(const std::string& dir);
 bool ForgeModels(const std::string& dir);
 bool ForgeMusic(const std::string& dir);
+
+// One model file: its name under Models/, its meshes in order and the
+// camera, lights and material it also carries.
+struct ModelFile {
+  std::string name;
+  std::vector<Mesh> meshes;
+  SceneExtras extras;
+};
+std::vector<ModelFile> BuildModelFiles();
+
+// How an image file is stored.
+enum class ImageFormat { Jpeg, PcxPaletted, PcxPlanar };
+struct ImageFile {
+  std::string name;  // under Images/
+  ImageFormat format;
+  Picture picture;
+};
+std::vector<ImageFile> BuildImageFiles();
+
+// Every image on one labelled grid, written as a PNG to look at.
+bool WriteContactSheet(const std::string& pngPath);

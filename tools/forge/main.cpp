@@ -1,13 +1,22 @@
 // marvoke-forge DIR: writes the show's data into DIR, printing how long each part took.
+// marvoke-forge --sheet FILE.png: writes a contact sheet of every picture instead.
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "forge.h"
 
 int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], "--sheet") == 0) {
+    if (!WriteContactSheet(argv[2])) {
+      fprintf(stderr, "marvoke-forge: can't write the contact sheet %s\n", argv[2]);
+      return 1;
+    }
+    return 0;
+  }
   if (argc != 2) {
-    fprintf(stderr, "usage: marvoke-forge DIR\n");
+    fprintf(stderr, "usage: marvoke-forge DIR | marvoke-forge --sheet FILE.png\n");
     return 2;
   }
   std::string dir = argv[1];
