@@ -89,7 +89,9 @@ Picture CloudSprite(uint32_t seed) {
   for (int y = 0; y < n; ++y) {
     for (int x = 0; x < n; ++x) {
       float dx = (x + 0.5f) / (n * 0.5f) - 1, dy = (y + 0.5f) / (n * 0.5f) - 1;
-      float fade = SpriteFade(dx * stretch, dy / stretch, 1.6f);
+      // Squeezed by the stretch both ways so the ellipse stays inside the disc.
+      float k = std::max(stretch, 1 / stretch);
+      float fade = SpriteFade(dx * stretch * k, dy / stretch * k, 1.6f);
       float f = TileFbm(ox + x / 24.0f, oy + y / 24.0f, 256, 5, seed);
       float billow = 1 - std::fabs(TileFbm(ox + x / 40.0f, oy + y / 40.0f, 256, 3, seed + 9));
       float v = fade * std::clamp(0.45f + 0.9f * f + 0.35f * billow * billow, 0.0f, 1.2f);
