@@ -26,8 +26,14 @@ constexpr float kProgressEnd = 300.0f;
 
 constexpr uint32_t kLoadingPicture = 52;
 
+LoadingFrameHook frameHook = nullptr;
+void* frameHookUser = nullptr;
+int framesDrawn = 0;
+
 void Screen() {
   DrawLoadingScreen();
+  ++framesDrawn;
+  if (frameHook) frameHook(framesDrawn, frameHookUser);
   SwapFrame();
 }
 
@@ -94,6 +100,11 @@ void StartModule(ModuleId id, std::initializer_list<int32_t> warmUpModes) {
 }  // namespace
 
 float LoadingProgress() { return progress; }
+
+void SetLoadingFrameHook(LoadingFrameHook hook, void* user) {
+  frameHook = hook;
+  frameHookUser = user;
+}
 
 void DrawLoadingScreen() {
   // The picture in perspective.
@@ -196,6 +207,7 @@ void DrawLoadingScreen() {
 
 void LoadAll(int renderWidth, int renderHeight, int effectWidth, int effectHeight,
              int windowWidth, int windowHeight) {
+  framesDrawn = 0;
   areaWidth = renderWidth;
   areaHeight = renderHeight;
   effectWidthSeen = effectWidth;

@@ -21,6 +21,11 @@ void LoadAll(int renderWidth, int renderHeight, int effectWidth, int effectHeigh
 // an identity modelview.
 void DrawLoadingScreen();
 
+// Called with the frame number (1..17) after each loading frame is drawn and
+// before it is swapped, so a tool can save the frames. Null turns it off.
+using LoadingFrameHook = void (*)(int frame, void* user);
+void SetLoadingFrameHook(LoadingFrameHook hook, void* user);
+
 // The progress the next loading frame is drawn with: 10 at start, then 35, 60,
 // ... 285, 310, and 300 from the fourteenth frame on.
 float LoadingProgress();

@@ -119,6 +119,12 @@ std::vector<std::string> errors;
 int savedFrames = 0;
 std::string frameDir;
 
+std::vector<int> hookedFrames;
+void OnLoadingFrame(int frame, void*) {
+  hookedFrames.push_back(frame);
+  events.push_back("frame");
+}
+
 void OnSwap(void*) {
   progressAtSwap.push_back(LoadingProgress());
   events.push_back("screen");
@@ -185,7 +191,9 @@ TEST_F(LoadingTest, SeventeenFramesTexturesAndModuleOrder) {
   frameDir = "loading_frame_";
 
   ASSERT_FLOAT_EQ(LoadingProgress(), 10.0f);
+  SetLoadingFrameHook(OnLoadingFrame, nullptr);
   LoadAll(1024, 512, 256, 128, 1024, 768);
+  SetLoadingFrameHook(nullptr, nullptr);
   for (int i = 0; i < kModuleCount; ++i) moduleTable[i] = saved[i];
   frameDir.clear();
 
@@ -210,7 +218,18 @@ TEST_F(LoadingTest, SeventeenFramesTexturesAndModuleOrder) {
       "screen", "screen",  // A
       "handover C shared", "init C 1024 512 512 256", "render C 1 0", "render C 1 1", "screen",
       "screen"};
-  EXPECT_EQ(events, expected);
+  // The frame hook sees each frame, numbered, just before its swap.
+  std::vector<std::string> withoutHook;
+  for (size_t i = 0; i < events.size(); ++i) {
+    if (events[i] == "frame") {
+      EXPECT_TRUE(i + 1 < events.size() && events[i + 1] == "screen") << i;
+      continue;
+    }
+    withoutHook.push_back(events[i]);
+  }
+  ASSERT_EQ(hookedFrames.size(), 17u);
+  for (int i = 0; i < 17; ++i) EXPECT_EQ(hookedFrames[i], i + 1);
+  EXPECT_EQ(withoutHook, expected);
 
   // Shared objects with their sizes.
   ASSERT_NE(transitionTarget, nullptr);
