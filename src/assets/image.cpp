@@ -69,7 +69,9 @@ bool DecodeJpegInto(FILE* file, std::vector<uint8_t>& rgb, std::vector<uint8_t>&
   while (cinfo.output_scanline < h) {
     const uint32_t y = cinfo.output_scanline;
     JSAMPROW rows[1] = {row.data()};
-    if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) break;
+    // A warning means corrupt or missing data: the picture is refused, so
+    // decoding the rest (libjpeg would fill it in) is wasted work.
+    if (jpeg_read_scanlines(&cinfo, rows, 1) != 1 || cinfo.err->num_warnings != 0) break;
     uint8_t* out = rgb.data() + size_t(h - 1 - y) * w * 3;  // upside down
     if (!cmyk) {
       std::memcpy(out, row.data(), size_t(w) * 3);
