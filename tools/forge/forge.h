@@ -32,3 +32,7 @@ std::vector<ImageFile> BuildImageFiles();
 
 // Every image on one labelled grid, written as a PNG to look at.
 bool WriteContactSheet(const std::string& pngPath);
+
+// `marvoke-forge --music-report DIR`: forges the music into DIR and prints its
+// render time, length and loudness figures.
+int MusicReport(const std::string& dir);

@@ -15,8 +15,14 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  if (argc == 3 && strcmp(argv[1], "--music-report") == 0) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(argv[2]) / "Music", ec);
+    return MusicReport(argv[2]);
+  }
   if (argc != 2) {
-    fprintf(stderr, "usage: marvoke-forge DIR | marvoke-forge --sheet FILE.png\n");
+    fprintf(stderr,
+            "usage: marvoke-forge DIR | marvoke-forge --sheet FILE.png | marvoke-forge --music-report DIR\n");
     return 2;
   }
   std::string dir = argv[1];
