@@ -1,0 +1,111 @@
+// The forged track as the show reads it: build/Music/quendel2b.ogg.
+#include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "forge.h"
+#include "synth/meter.h"
+#include "synth/render.h"
+#include "synth/score.h"
+
+bool ForgeMusicTrack(const std::string& dir, std::string* bytesOut);
+
+namespace {
+
+const std::string kTrack = std::string(MARVOKE_BUILD_DIR) + "/Music/quendel2b.ogg";
+
+struct Decoded {
+  bool ok = false;
+  int rate = 0, channels = 0;
+  ogg_int64_t pcmTotal = 0;
+  double seconds = 0.0;
+  synth::Stereo pcm;
+};
+
+const Decoded& Track() {
+  static const Decoded d = [] {
+    Decoded d;
+    OggVorbis_File vf;
+    if (ov_fopen(kTrack.c_str(), &vf) != 0) return d;
+    vorbis_info* vi = ov_info(&vf, -1);
+    d.rate = static_cast<int>(vi->rate);
+    d.channels = vi->channels;
+    d.pcmTotal = ov_pcm_total(&vf, -1);
+    d.seconds = ov_time_total(&vf, -1);
+    int section = 0;
+    for (;;) {
+      float** pcm;
+      long n = ov_read_float(&vf, &pcm, 4096, &section);
+      if (n <= 0) break;
+      d.pcm.left.insert(d.pcm.left.end(), pcm[0], pcm[0] + n);
+      d.pcm.right.insert(d.pcm.right.end(), pcm[d.channels - 1], pcm[d.channels - 1] + n);
+    }
+    ov_clear(&vf);
+    d.ok = true;
+    return d;
+  }();
+  return d;
+}
+
+float PeakBetween(const synth::Stereo& s, double fromMs, double toMs) {
+  float peak = 0.0f;
+  for (int64_t i = synth::MsToFrame(fromMs); i < synth::MsToFrame(toMs); ++i)
+    peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
+  return peak;
+}
+
+}  // namespace
+
+TEST(MusicFile, HasTheShowsFormatAndLength) {
+  const Decoded& d = Track();
+  ASSERT_TRUE(d.ok) << "can't open " << kTrack;
+  EXPECT_EQ(d.rate, 44100);
+  EXPECT_EQ(d.channels, 2);
+  EXPECT_NEAR(d.seconds, 304.0, 0.05);
+  EXPECT_EQ(d.pcmTotal, synth::kTrackFrames);
+  EXPECT_EQ(static_cast<int64_t>(d.pcm.left.size()), synth::kTrackFrames);
+}
+
+TEST(MusicFile, MeetsItsLoudnessFigures) {
+  const Decoded& d = Track();
+  ASSERT_TRUE(d.ok);
+  size_t n = d.pcm.left.size();
+  double lufs = synth::IntegratedLoudness(d.pcm.left.data(), d.pcm.right.data(), n, d.rate);
+  EXPECT_NEAR(lufs, -14.0, 1.0);
+  double truePeakDb = 20.0 * std::log10(synth::TruePeak(d.pcm.left.data(), d.pcm.right.data(), n));
+  EXPECT_LE(truePeakDb, -1.0);
+  EXPECT_LT(PeakBetween(d.pcm, 0, 304000), 1.0f);  // nothing clipped
+}
+
+TEST(MusicFile, BreakAndEndAreSilentAndTheMusicFadesIn) {
+  const Decoded& d = Track();
+  ASSERT_TRUE(d.ok);
+  // The encoder smears an edge by a few milliseconds at most.
+  EXPECT_LT(PeakBetween(d.pcm, 90010, 90490), 1e-3f);
+  EXPECT_LT(PeakBetween(d.pcm, 302510, 304000), 1e-3f);
+  EXPECT_GT(PeakBetween(d.pcm, 89800, 90000), 0.05f);   // the sweep runs up to the cut
+  EXPECT_GT(PeakBetween(d.pcm, 90500, 90700), 0.05f);   // and the next section hits on time
+  // Out of silence over the first second.
+  EXPECT_LT(PeakBetween(d.pcm, 0, 20), 0.01f);
+  EXPECT_LT(PeakBetween(d.pcm, 0, 200), PeakBetween(d.pcm, 1000, 1200));
+}
+
+TEST(MusicFile, ForgingAgainGivesTheSameBytes) {
+  std::ifstream in(kTrack, std::ios::binary);
+  ASSERT_TRUE(in) << kTrack;
+  std::stringstream built;
+  built << in.rdbuf();
+  std::string dir = std::string(MARVOKE_BUILD_DIR) + "/test-output/music-again";
+  std::filesystem::create_directories(dir + "/Music");
+  std::string bytes;
+  ASSERT_TRUE(ForgeMusicTrack(dir, &bytes));
+  EXPECT_TRUE(bytes == built.str()) << "the track differs between two runs";
+  std::filesystem::remove_all(dir);
+}
