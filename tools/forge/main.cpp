@@ -1,5 +1,6 @@
 // marvoke-forge DIR: writes the show's data into DIR, printing how long each part took.
 // marvoke-forge --sheet FILE.png: writes a contact sheet of every picture instead.
+// marvoke-forge --music-report DIR: forges only the music and prints its figures.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
