@@ -30,8 +30,11 @@ struct ImageFile {
 };
 std::vector<ImageFile> BuildImageFiles();
 
-// Every image on one labelled grid, written as a PNG to look at.
+// Every image on one labelled grid, written as a PNG to look at, and beside
+// it the logos and greetings as the screen shows them (NAME-screens.png) and
+// a shaded view of every model (NAME-models.png).
 bool WriteContactSheet(const std::string& pngPath);
+bool WriteScreenPreviews(const std::string& pngPath);
 
 // `marvoke-forge --music-report DIR`: forges the music into DIR and prints its
 // render time, length and loudness figures.

@@ -393,12 +393,13 @@ void CreditsLogo(std::vector<ImageFile>& out) {
     const char* role;
     const char* name;
   } lines[] = {{"code", "Lumifex"}, {"pictures", "Saltmarsh"}, {"music", "Orrinwick"}};
-  int row = 78;
+  // Rows 30-190 land above the ornament, which sits 90 units below the centre.
+  int row = 30;
   for (const Line& l : lines) {
-    int emRole = 30, emName = 58;
+    int emRole = 28, emName = 52;
     DrawText(text, l.role, 475, row, emRole, int(emRole * kSquash), false);
     DrawText(text, l.name, 475, row + int(emName * kSquash * 0.95f), emName, int(emName * kSquash));
-    row += 72;
+    row += 64;
   }
   Coverage mask = WithHalo(text, 4, 0.4f);
   Picture colour = GradientFill(w, h,
