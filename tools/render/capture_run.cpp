@@ -225,7 +225,28 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
     sheet.rgb.resize(size_t(SheetWidth(sheet)) * SheetHeight(sheet) * 3);
     if (!WriteSheet(sheet, o.sheetPath)) r->failed = true;
   }
+  PrintCaptureSummary(o, *r, log);
   return !r->failed;
+}
+
+void PrintCaptureSummary(const CaptureOptions& o, const CaptureResult& r, FILE* log) {
+  if (r.framesDone == 0) return;
+  double showSeconds = double(r.framesDone) * double(o.fps.den) / double(o.fps.num);
+  fprintf(log, "%s %" PRId64 " of %" PRId64 " frames (%.3f s of show from %.3f s) at %s fps.\n",
+          r.interrupted ? "Stopped after" : "Rendered", r.framesDone, r.framesPlanned, showSeconds,
+          o.fromMs * 0.001, FormatFrameRate(o.fps).c_str());
+  if (r.wallSeconds > 0)
+    fprintf(log,
+            "Capture throughput: %.1f frames per second, %.3f show seconds per wall second "
+            "(%.1f s wall).\n",
+            double(r.framesDone) / r.wallSeconds, showSeconds / r.wallSeconds, r.wallSeconds);
+  if (r.failed) return;
+  if (!o.videoPath.empty())
+    fprintf(log, "Video: %s (%dx%d, %s)\n", o.videoPath.c_str(), o.outWidth, o.outHeight,
+            o.codec.c_str());
+  if (!o.pngDir.empty()) fprintf(log, "Frames: %s/frame_NNNNNN.png\n", o.pngDir.c_str());
+  if (!o.sheetPath.empty()) fprintf(log, "Contact sheet: %s\n", o.sheetPath.c_str());
+  fflush(log);
 }
 
 namespace {

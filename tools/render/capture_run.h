@@ -36,6 +36,9 @@ double ThreadCpuSeconds();
 bool RunCapture(const CaptureOptions& options, const ShowHooks& hooks, FILE* log,
                 CaptureResult* result);
 
+// What a capture did: frames, show time, throughput and where its files are.
+void PrintCaptureSummary(const CaptureOptions& options, const CaptureResult& result, FILE* log);
+
 // Renders a stretch of every module window and prints frame time statistics
 // to `out` (text or JSON); progress goes to `log`.
 bool RunBench(const CaptureOptions& options, const ShowHooks& hooks, const char* renderer,
