@@ -1,7 +1,4 @@
-// The show's entry point.
-#include <cstdio>
+// The show's entry point. No arguments are read.
+#include "shell/main_loop.h"
 
-int main() {
-  printf("Marvoke\n");
-  return 0;
-}
+int main() { return RunShow(); }

@@ -1,0 +1,112 @@
+#include "shell/main_loop.h"
+
+#include <SDL.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "shell/clock.h"
+#include "shell/data_path.h"
+#include "shell/music_stream.h"
+#include "shell/present.h"
+#include "shell/settings.h"
+#include "shell/show.h"
+#include "shell/view.h"
+#include "shell/window.h"
+
+namespace {
+
+const char* const kMusicFile = "Music/quendel2b.ogg";
+
+void (*loopHook)(int, void*) = nullptr;
+void* loopHookUser = nullptr;
+
+int32_t StreamGetTime(void* s) { return GetMusicStreamTime(static_cast<MusicStream*>(s)); }
+void StreamSetTime(void* s, int32_t ms) { SetMusicStreamTime(static_cast<MusicStream*>(s), ms); }
+void Sleep(uint32_t ms) { SDL_Delay(ms); }
+
+// Opens and starts the music; nullptr when the show has to run on the tick
+// clock, with the reason on standard error.
+MusicStream* StartMusic() {
+  MusicStream* stream = OpenMusicStream(kMusicFile);
+  if (!stream) {
+    fprintf(stderr, "Can't read %s: the show runs on its own clock, without sound.\n", kMusicFile);
+    return nullptr;
+  }
+  std::string note;
+  if (PlayMusicStream(stream, &note) == -1) {
+    fprintf(stderr, "No audio output opens, not even SDL's dummy driver: "
+                    "the show runs on its own clock, without sound.\n");
+    CloseMusicStream(stream);
+    return nullptr;
+  }
+  if (!note.empty()) fprintf(stderr, "%s\n", note.c_str());
+  SetMusicStreamTime(stream, startTime);
+  return stream;
+}
+
+}  // namespace
+
+bool HandleShowEvent(const SDL_Event& e, ShowClock* clock, uint32_t now) {
+  switch (e.type) {
+    case SDL_QUIT:
+      return true;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+        SetTargetView(e.window.data1 & 0xFFFF, e.window.data2 & 0xFFFF);
+      return false;
+    case SDL_KEYDOWN:
+      // Auto-repeats count like presses, as key-down messages do.
+      switch (e.key.keysym.sym) {
+        case SDLK_ESCAPE: quitRequested = 1; break;
+        case SDLK_LEFT: SeekClock(clock, now, -1000); break;
+        case SDLK_RIGHT: SeekClock(clock, now, 1000); break;
+        case SDLK_DOWN: SeekClock(clock, now, -3000); break;
+        case SDLK_UP: SeekClock(clock, now, 3000); break;
+        case SDLK_F9: TogglePause(clock); break;
+        default: break;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void SetShowLoopHook(void (*hook)(int, void*), void* user) {
+  loopHook = hook;
+  loopHookUser = user;
+}
+
+int RunShow(const char* dataFolder) {
+  // A pipe sees every line as it is printed.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (dataFolder ? chdir(dataFolder) != 0 : !EnterExecutableFolder())
+    fprintf(stderr, "Can't enter the data folder; reading data from the working directory.\n");
+
+  if (!OpenShowWindow()) return 0;
+  BeginShow(TickCount());
+  RunStartup();
+
+  ShowClock clock;
+  MusicStream* stream = soundEnabled ? StartMusic() : nullptr;
+  if (stream) clock.source = ClockStream{stream, StreamGetTime, StreamSetTime, Sleep};
+  PrintInitializationTime(TickCount());
+  StartClock(&clock, TickCount(), startTime);
+  musicTime = 0;
+
+  // One event per pass at most: the loop never waits for input.
+  bool quitMessage = false;
+  for (int pass = 0; !quitRequested && !quitMessage; ++pass) {
+    if (loopHook) loopHook(pass, loopHookUser);
+    SDL_Event event;
+    if (SDL_PollEvent(&event)) quitMessage = HandleShowEvent(event, &clock, TickCount());
+    musicTime = ReadClock(&clock, TickCount(), startTime);
+    DrawShowFrame(musicTime, TickCount());
+    SwapFrame();
+  }
+
+  CloseMusicStream(stream);
+  CloseShowWindow();
+  return 0;
+}

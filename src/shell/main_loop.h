@@ -1,0 +1,19 @@
+// The show in its window: start-up, the music, the frame loop, shut-down.
+#pragma once
+#include <cstdint>
+
+union SDL_Event;
+struct ShowClock;
+
+// Runs the whole show and returns its exit code (0 on every way out).
+// dataFolder: where Images/, Models/ and Music/ are; nullptr for the
+// executable's folder. Either becomes the working directory.
+int RunShow(const char* dataFolder = nullptr);
+
+// The window procedure: acts on one event (keys, resize, close). Returns true
+// for the quit message, which ends the loop after the current pass.
+bool HandleShowEvent(const SDL_Event& event, ShowClock* clock, uint32_t nowTicks);
+
+// Called at the top of every loop pass with its index; for tests that drive
+// the window with pushed events.
+void SetShowLoopHook(void (*hook)(int pass, void* user), void* user);

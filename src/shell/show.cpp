@@ -1,0 +1,64 @@
+#include "shell/show.h"
+
+#include <cstdio>
+
+#include "director/loading.h"
+#include "director/timeline.h"
+#include "shell/gl.h"
+#include "shell/overlay.h"
+#include "shell/present.h"
+#include "shell/settings.h"
+#include "shell/view.h"
+
+namespace {
+
+uint32_t startTick = 0;
+int32_t frameCounter = 0;
+int32_t framesPerSecond = 0;
+uint32_t fpsWindowStart = 0;
+char loadingText[32];
+
+}  // namespace
+
+void BeginShow(uint32_t nowTicks) {
+  startTick = nowTicks;
+  frameCounter = 0;
+  framesPerSecond = 0;
+  fpsWindowStart = 0;
+  CreatePostTexture();
+}
+
+void RunStartup() {
+  SetTargetView(screenWidth, screenHeight);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  Set2dState();
+
+  snprintf(loadingText, sizeof loadingText, "Quendeling..");
+  DrawOverlayText(0.0f, 0.0f, 0.15f, 0.0f, loadingText);
+  glFlush();
+  SwapFrame();
+
+  LoadAll(renderWidth, renderHeight, 256, 128, screenWidth, screenHeight);
+}
+
+void PrintInitializationTime(uint32_t nowTicks) {
+  printf("Initialization finished in %.2f seconds! \n", double(nowTicks - startTick) * 0.001);
+}
+
+void DrawShowFrame(int32_t t, uint32_t nowTicks) {
+  SetTargetView(screenWidth, screenHeight);
+  RenderFrame(t);
+  ++frameCounter;
+  glEnable(GL_BLEND);
+  if (nowTicks - fpsWindowStart > 1000) {
+    fpsWindowStart = nowTicks;
+    framesPerSecond = frameCounter;
+    frameCounter = 0;
+  }
+  DrawPostPass();
+  DrawOverlay(t, framesPerSecond);
+}
+
+int32_t FramesPerSecond() { return framesPerSecond; }

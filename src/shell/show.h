@@ -1,0 +1,23 @@
+// The show's start-up and per-frame work, shared by the window's main loop and
+// the offline renderer so both draw identical frames. Needs a current context
+// with the window's framebuffer format; the caller swaps (SwapFrame).
+#pragma once
+#include <cstdint>
+
+// What the window does once its context is current: takes the start tick for
+// the initialisation message and makes the post-pass texture.
+void BeginShow(uint32_t nowTicks);
+
+// The first frame: black with the loading text, swapped; then the loading
+// sequence, which draws and swaps its own frames.
+void RunStartup();
+
+// "Initialization finished in %.2f seconds! " since BeginShow.
+void PrintInitializationTime(uint32_t nowTicks);
+
+// One frame at musicTime: render-area view, timeline, frame counter, post pass
+// and overlay. nowTicks (ms) drives the frames-per-second window; the first
+// frame opens it and reports 1.
+void DrawShowFrame(int32_t musicTime, uint32_t nowTicks);
+
+int32_t FramesPerSecond();
