@@ -1,5 +1,7 @@
 #include "shell/show.h"
 
+#include <time.h>
+
 #include <cstdio>
 
 #include "director/loading.h"
@@ -17,6 +19,14 @@ int32_t frameCounter = 0;
 int32_t framesPerSecond = 0;
 uint32_t fpsWindowStart = 0;
 char loadingText[32];
+bool measureTimeline = false;
+double timelineCpuSeconds = 0;
+
+double ThreadCpuNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
 
 }  // namespace
 
@@ -43,13 +53,19 @@ void RunStartup() {
   LoadAll(renderWidth, renderHeight, 256, 128, screenWidth, screenHeight);
 }
 
-void PrintInitializationTime(uint32_t nowTicks) {
-  printf("Initialization finished in %.2f seconds! \n", double(nowTicks - startTick) * 0.001);
+void PrintInitializationTime(uint32_t nowTicks, FILE* out) {
+  fprintf(out, "Initialization finished in %.2f seconds! \n", double(nowTicks - startTick) * 0.001);
 }
 
 void DrawShowFrame(int32_t t, uint32_t nowTicks) {
   SetTargetView(screenWidth, screenHeight);
-  RenderFrame(t);
+  if (measureTimeline) {
+    double before = ThreadCpuNow();
+    RenderFrame(t);
+    timelineCpuSeconds = ThreadCpuNow() - before;
+  } else {
+    RenderFrame(t);
+  }
   ++frameCounter;
   glEnable(GL_BLEND);
   if (nowTicks - fpsWindowStart > 1000) {
@@ -62,3 +78,6 @@ void DrawShowFrame(int32_t t, uint32_t nowTicks) {
 }
 
 int32_t FramesPerSecond() { return framesPerSecond; }
+
+void MeasureTimelineCpu(bool enabled) { measureTimeline = enabled; }
+double LastTimelineCpuSeconds() { return timelineCpuSeconds; }

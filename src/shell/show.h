@@ -3,6 +3,7 @@
 // with the window's framebuffer format; the caller swaps (SwapFrame).
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 // What the window does once its context is current: takes the start tick for
 // the initialisation message and makes the post-pass texture.
@@ -13,7 +14,7 @@ void BeginShow(uint32_t nowTicks);
 void RunStartup();
 
 // "Initialization finished in %.2f seconds! " since BeginShow.
-void PrintInitializationTime(uint32_t nowTicks);
+void PrintInitializationTime(uint32_t nowTicks, FILE* out = stdout);
 
 // One frame at musicTime: render-area view, timeline, frame counter, post pass
 // and overlay. nowTicks (ms) drives the frames-per-second window; the first
@@ -21,3 +22,8 @@ void PrintInitializationTime(uint32_t nowTicks);
 void DrawShowFrame(int32_t musicTime, uint32_t nowTicks);
 
 int32_t FramesPerSecond();
+
+// For the benchmark: when on, each DrawShowFrame measures the calling
+// thread's CPU time spent in the timeline (the module step).
+void MeasureTimelineCpu(bool enabled);
+double LastTimelineCpuSeconds();

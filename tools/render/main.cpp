@@ -1,13 +1,19 @@
-// marvoke-render: option parsing, the headless start-up, then the jobs.
+// marvoke-render: option parsing, the headless start-up, then the jobs; or
+// the capture and benchmark drivers when their options are given.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+#include "capture_options.h"
+#include "capture_run.h"
 #include "render.h"
 #include "shell/clock.h"
 #include "shell/data_path.h"
+#include "shell/gl.h"
 #include "shell/headless.h"
 #include "shell/overlay.h"
 #include "shell/present.h"
@@ -16,17 +22,6 @@
 
 namespace {
 
-// Function-local so registrars in other files may run first.
-std::vector<RenderOption>& Options() {
-  static std::vector<RenderOption> options;
-  return options;
-}
-std::vector<RenderJob>& Jobs() {
-  static std::vector<RenderJob> jobs;
-  return jobs;
-}
-
-int fps = 60;
 bool printFrameLines = false;
 bool showHelp = false;
 
@@ -37,25 +32,27 @@ bool SetFps(const char* v) {
     fprintf(stderr, "--fps takes a whole number from 1 to 1000, not \"%s\"\n", v);
     return false;
   }
-  fps = int(n);
+  SetRenderFps(int(n));
   return true;
 }
 bool SetPrintFrames(const char*) { return printFrameLines = true; }
 bool SetHelp(const char*) { return showHelp = true; }
 
-const bool registered =
-    AddRenderOption({"--fps", "N", "music-time steps per second (default 60)", SetFps}) &&
-    AddRenderOption({"--lines", nullptr, "print the show's Time/Fps line for every frame",
-                     SetPrintFrames}) &&
-    AddRenderOption({"--help", nullptr, "this text", SetHelp});
+void RegisterCommonOptions() {
+  AddRenderOption({"--fps", "N", "music-time steps per second (default 60)", SetFps});
+  AddRenderOption({"--lines", nullptr, "print the show's Time/Fps line for every frame",
+                   SetPrintFrames});
+  AddRenderOption({"--help", nullptr, "this text", SetHelp});
+}
 
 void PrintUsage(FILE* out) {
   fprintf(out, "Usage: marvoke-render [options]\n"
                "Runs the show's start-up and loading headless; the options render frames.\n");
-  for (const RenderOption& o : Options()) {
+  for (const RenderOption& o : RenderOptions()) {
     std::string head = std::string(o.name) + (o.argument ? std::string(" ") + o.argument : "");
     fprintf(out, "  %-22s %s\n", head.c_str(), o.help);
   }
+  fprintf(out, "\nWithout --at, the capture and benchmark modes:\n%s", CaptureUsage());
 }
 
 bool ParseArguments(int argc, char** argv) {
@@ -64,7 +61,7 @@ bool ParseArguments(int argc, char** argv) {
     const char* eq = strchr(arg, '=');
     size_t nameLength = eq ? size_t(eq - arg) : strlen(arg);
     const RenderOption* option = nullptr;
-    for (const RenderOption& o : Options()) {
+    for (const RenderOption& o : RenderOptions()) {
       if (strlen(o.name) == nameLength && strncmp(o.name, arg, nameLength) == 0) option = &o;
     }
     if (!option) {
@@ -90,75 +87,85 @@ bool ParseArguments(int argc, char** argv) {
   return true;
 }
 
+// The window's start-up on the headless backend: context, post texture, the
+// loading text frame and the loading sequence, from the executable's folder.
+bool StartShowHeadless() {
+  if (!EnterExecutableFolder())
+    fprintf(stderr, "Can't enter the executable's folder; reading data from here.\n");
+  HeadlessInfo info;
+  if (!OpenHeadless(screenWidth, screenHeight, &info)) return false;
+  fprintf(stderr, "Headless GL on %s: %s\n", info.platform, info.renderer);
+  return true;
+}
+
+void CaptureDraw(int32_t t, void*) { DrawFrameAt(t); }
+double CaptureModuleCpu(void*) { return LastTimelineCpuSeconds(); }
+
+bool HasArgument(int argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i)
+    if (strcmp(argv[i], name) == 0 || strncmp(argv[i], (std::string(name) + "=").c_str(),
+                                              strlen(name) + 1) == 0)
+      return true;
+  return false;
+}
+
+// --video, --png DIR (every frame), --sheet, --bench.
+int RunCaptureMode(int argc, char** argv) {
+  CaptureOptions options;
+  std::string error;
+  if (!ParseCaptureOptions(argc, argv, &options, &error)) {
+    fprintf(stderr, "%s\n%s", error.c_str(), CaptureUsage());
+    return 2;
+  }
+  // Output paths are the caller's; the default music is the show's own, beside the tool.
+  for (std::string* path : {&options.videoPath, &options.pngDir, &options.sheetPath})
+    if (!path->empty()) *path = AbsolutePath(path->c_str());
+  if (!options.musicPath.empty() && options.musicPath != CaptureOptions().musicPath)
+    options.musicPath = AbsolutePath(options.musicPath.c_str());
+
+  // The JSON report owns standard output: everything else printed goes to standard error.
+  FILE* report = stdout;
+  if (options.json) {
+    fflush(stdout);
+    int fd = dup(1);
+    report = fd >= 0 ? fdopen(fd, "w") : nullptr;
+    if (!report || dup2(2, 1) < 0) {
+      fprintf(stderr, "Can't set standard output aside for the report\n");
+      return 1;
+    }
+  }
+  SetFrameLinesEnabled(false);
+  if (!StartShowHeadless()) return 1;
+  BeginShow(TickCount());
+  RunStartup();
+  PrintInitializationTime(TickCount(), stderr);
+
+  ShowHooks hooks;
+  hooks.drawFrame = CaptureDraw;
+  bool ok;
+  if (options.bench) {
+    MeasureTimelineCpu(true);
+    hooks.moduleCpuSeconds = CaptureModuleCpu;
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    ok = RunBench(options, hooks, renderer ? renderer : "unknown", report, stderr);
+  } else {
+    CaptureResult result;
+    ok = RunCapture(options, hooks, stderr, &result) && !result.failed;
+  }
+  fflush(report);
+  CloseHeadless();
+  return ok ? 0 : 1;
+}
+
 }  // namespace
-
-bool AddRenderOption(const RenderOption& option) {
-  Options().push_back(option);
-  return true;
-}
-
-bool AddRenderJob(const RenderJob& job) {
-  Jobs().push_back(job);
-  return true;
-}
-
-std::string AbsolutePath(const char* path) {
-  std::error_code error;
-  std::filesystem::path p = std::filesystem::absolute(path, error);
-  return error ? std::string(path) : p.lexically_normal().string();
-}
-
-int RenderFps() { return fps; }
-
-bool ParseTimeList(const char* text, std::vector<int32_t>* times) {
-  times->clear();
-  const char* p = text;
-  while (*p) {
-    char* end = nullptr;
-    long long t = strtoll(p, &end, 10);
-    if (end == p || t < 0 || t > 100000000 || (*end && *end != ',')) {
-      fprintf(stderr, "Expected times in ms like 1000,90600 but got \"%s\"\n", text);
-      return false;
-    }
-    times->push_back(int32_t(t));
-    p = *end ? end + 1 : end;
-  }
-  if (times->empty()) {
-    fprintf(stderr, "Expected at least one time in ms\n");
-    return false;
-  }
-  std::sort(times->begin(), times->end());
-  times->erase(std::unique(times->begin(), times->end()), times->end());
-  return true;
-}
-
-void StepShow(const std::vector<int32_t>& stops, FrameVisit visit, void* user) {
-  // Ticks as on a machine that has been up a while, one tick per ms of music
-  // time, so the frames-per-second figure reads as the step rate.
-  const uint32_t tickStart = 100000;
-  size_t nextStop = 0;
-  for (int64_t step = 0;; ++step) {
-    int32_t gridTime = int32_t(step * 1000 / fps);
-    // Stops between the previous step and this one get frames of their own.
-    while (nextStop < stops.size() && stops[nextStop] < gridTime) {
-      int32_t t = stops[nextStop++];
-      musicTime = t;
-      DrawShowFrame(t, tickStart + uint32_t(t));
-      bool more = visit(t, user);
-      SwapFrame();
-      if (!more) return;
-    }
-    if (nextStop < stops.size() && stops[nextStop] == gridTime) ++nextStop;
-    musicTime = gridTime;
-    DrawShowFrame(gridTime, tickStart + uint32_t(gridTime));
-    bool more = visit(gridTime, user);
-    SwapFrame();
-    if (!more) return;
-  }
-}
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IOLBF, 0);
+  // --at picks single frames; the capture drivers take the other output options.
+  if (!HasArgument(argc, argv, "--at") && WantsCapture(argc, argv))
+    return RunCaptureMode(argc, argv);
+  RegisterCommonOptions();
+  RegisterPngFrames();
   if (!ParseArguments(argc, argv)) {
     PrintUsage(stderr);
     return 2;
@@ -169,7 +176,7 @@ int main(int argc, char** argv) {
   }
   SetFrameLinesEnabled(printFrameLines);
   std::vector<RenderJob> jobs;
-  for (const RenderJob& job : Jobs()) {
+  for (const RenderJob& job : RenderJobs()) {
     int wanted = job.wanted();
     if (wanted < 0) return 2;
     if (wanted > 0) jobs.push_back(job);
@@ -177,13 +184,7 @@ int main(int argc, char** argv) {
   std::stable_sort(jobs.begin(), jobs.end(),
                    [](const RenderJob& a, const RenderJob& b) { return a.order < b.order; });
 
-  // The show reads its data beside the executable.
-  if (!EnterExecutableFolder())
-    fprintf(stderr, "Can't enter the executable's folder; reading data from here.\n");
-
-  HeadlessInfo info;
-  if (!OpenHeadless(screenWidth, screenHeight, &info)) return 1;
-  fprintf(stderr, "Headless GL on %s: %s\n", info.platform, info.renderer);
+  if (!StartShowHeadless()) return 1;
 
   for (const RenderJob& job : jobs)
     if (job.beforeStartup) job.beforeStartup();

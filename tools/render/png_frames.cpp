@@ -60,9 +60,10 @@ bool Run() {
   return progress.ok;
 }
 
-const bool registered =
-    AddRenderOption({"--at", "T1,T2,...", "music times in ms of the frames to write", SetAt}) &&
-    AddRenderOption({"--png", "DIR", "write those frames as DIR/frame-TTTTTT.png", SetPng}) &&
-    AddRenderJob({"png frames", 10, Wanted, nullptr, Run});
-
 }  // namespace
+
+void RegisterPngFrames() {
+  AddRenderOption({"--at", "T1,T2,...", "music times in ms of the frames to write", SetAt});
+  AddRenderOption({"--png", "DIR", "with --at: write those frames as DIR/frame-TTTTTT.png", SetPng});
+  AddRenderJob({"png frames", 10, Wanted, nullptr, Run});
+}

@@ -1,15 +1,17 @@
 // marvoke-render: the show's start-up, loading and frames on the headless
 // backend, through the same code as the window (shell/show.h).
 //
-// Each feature lives in its own file and registers its options and its job
-// with static registrars, so adding one touches no other file:
+// Each feature lives in its own file with its options and its job, and a
+// registration function that main() calls (one line there per feature):
 //
 //   namespace {
 //   std::string outDir;
 //   bool SetOut(const char* v) { outDir = AbsolutePath(v); return true; }
-//   const bool registered =
-//       AddRenderOption({"--out", "DIR", "where the files go", SetOut}) &&
-//       AddRenderJob({"files", 10, [] { return outDir.empty() ? 0 : 1; }, nullptr, RunFiles});
+//   int Wanted() { return outDir.empty() ? 0 : 1; }
+//   }
+//   void RegisterFilesJob() {
+//     AddRenderOption({"--out", "DIR", "where the files go", SetOut});
+//     AddRenderJob({"files", 10, Wanted, nullptr, RunFiles});
 //   }
 //
 // Paths from the command line must go through AbsolutePath: the tool moves
@@ -38,17 +40,28 @@ struct RenderJob {
   bool (*run)();                   // after the start-up; false ends the tool with exit code 1
 };
 
-bool AddRenderOption(const RenderOption& option);
-bool AddRenderJob(const RenderJob& job);
+void AddRenderOption(const RenderOption& option);
+void AddRenderJob(const RenderJob& job);
+
+const std::vector<RenderOption>& RenderOptions();
+const std::vector<RenderJob>& RenderJobs();
+
+// The features (one registration function per file).
+void RegisterPngFrames();  // --at T1,T2,... --png DIR
 
 // The path made absolute against the working directory the tool started in.
 std::string AbsolutePath(const char* path);
 
 // --fps: frames per second of music time when stepping through the show (default 60).
 int RenderFps();
+void SetRenderFps(int framesPerSecond);
 
 // Parses "T1,T2,..." (non-negative integers, ms) into ascending unique times.
 bool ParseTimeList(const char* text, std::vector<int32_t>* times);
+
+// One frame of the show at music time t (render area, timeline, post pass,
+// overlay), not swapped; the frames-per-second figure counts music time.
+void DrawFrameAt(int32_t t);
 
 // Steps the music time from 0 at RenderFps() through the show's frame code,
 // as the window would see it at that frame rate. Every time in `stops`
