@@ -166,6 +166,8 @@ int main(int argc, char** argv) {
     return RunCaptureMode(argc, argv);
   RegisterCommonOptions();
   RegisterPngFrames();
+  RegisterLoadingPng();
+  RegisterBenchEffects();
   if (!ParseArguments(argc, argv)) {
     PrintUsage(stderr);
     return 2;

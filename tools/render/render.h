@@ -48,6 +48,8 @@ const std::vector<RenderJob>& RenderJobs();
 
 // The features (one registration function per file).
 void RegisterPngFrames();  // --at T1,T2,... --png DIR
+void RegisterLoadingPng();    // --loading-png DIR
+void RegisterBenchEffects();  // --bench-effects
 
 // The path made absolute against the working directory the tool started in.
 std::string AbsolutePath(const char* path);
