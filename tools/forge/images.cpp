@@ -248,9 +248,9 @@ Picture BlueBackground() {
       float f = TileFbm(x / 128.0f + 0.8f * wx, y / 128.0f, 4, 6, 62);
       float streams = 1 - std::fabs(TileFbm(x / 256.0f + 0.5f * wx, y / 256.0f, 2, 5, 63));
       streams = std::pow(streams, 6.0f);
-      Rgb c = Ramp({{0.01f, 0.02f, 0.08f}, {0.05f, 0.12f, 0.35f}, {0.2f, 0.4f, 0.85f},
-                    {0.7f, 0.85f, 1.0f}},
-                   0.35f + 0.5f * f + 0.45f * streams);
+      Rgb c = Ramp({{0.02f, 0.04f, 0.14f}, {0.08f, 0.2f, 0.5f}, {0.25f, 0.5f, 0.95f},
+                    {0.75f, 0.9f, 1.0f}},
+                   0.4f + 0.5f * f + 0.45f * streams);
       Put(p, x, y, c);
     }
   }

@@ -1,0 +1,300 @@
+// The forged models under the show's own renderer and shadow volumes, set up
+// as modules D and B use them: the lamp in its cage must light the cave in
+// beams, and the deformed balls and caves must close around their lamps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "assets/file_error.h"
+#include "assets/image.h"
+#include "assets/load_3ds.h"
+#include "forge_data.h"
+#include "gl_test.h"
+#include "shell/capture.h"
+#include "toolkit/camera.h"
+#include "toolkit/mesh_renderer.h"
+#include "toolkit/noise.h"
+#include "toolkit/shadow_volume.h"
+#include "toolkit/spline.h"
+
+namespace {
+
+void NoBox(const char*, const char*) {}
+
+float Ramp(float x, float start, float length) { return std::clamp((x - start) / length, 0.0f, 1.0f); }
+
+void SetColour(float* c, float r, float g, float b) {
+  c[0] = r;
+  c[1] = g;
+  c[2] = b;
+  c[3] = 1;
+}
+
+class ForgedScenes : public GlTest {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_FALSE(ForgedDir().empty());
+    SetFileErrorBox(NoBox);
+  }
+  void TearDown() override { SetFileErrorBox(nullptr); }
+  static std::string Path(const char* sub, const char* name) {
+    return ForgedDir() + "/" + sub + "/" + name;
+  }
+  // Mean brightness of the render area's pixels.
+  static double MeanBrightness() {
+    std::vector<uint8_t> rgb;
+    ReadFramebufferRgb(1024, 512, &rgb);
+    double s = 0;
+    for (uint8_t v : rgb) s += v;
+    return s / double(rgb.size());
+  }
+  // Share of pixels brighter than `level` in any channel.
+  static double LitShare(int level) {
+    std::vector<uint8_t> rgb;
+    ReadFramebufferRgb(1024, 512, &rgb);
+    size_t lit = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3)
+      lit += std::max({rgb[i], rgb[i + 1], rgb[i + 2]}) > level;
+    return double(lit) / double(rgb.size() / 3);
+  }
+};
+
+// Module D at module time 10 s, closing camera, first lamp only: base pass,
+// the cage's and the cave's shadow volumes, then the additive lit pass where
+// no volume covers. With the cage the lamp lights the cave only in beams.
+TEST_F(ForgedScenes, CageCastsBeamsOnTheCave) {
+  Scene scene(10000, 1024, 512, 512, 256);
+  scene.flipNormals = 1;
+  scene.vertexScale = 20;
+  scene.uvScale = 2.5f;
+  ASSERT_EQ(LoadScene(scene, Path("Models", "luola2taso.3ds").c_str()), 1);
+  scene.vertexScale = 9;
+  scene.uvScale = 1;
+  ASSERT_EQ(LoadScene(scene, Path("Models", "holeboxsd.3ds").c_str()), 1);
+  const int cave = 0, box = 1;
+  scene.objects[cave]->position.y = 15;
+  BuildEdgeList(scene, cave);
+  BuildEdgeList(scene, box);
+  Image image;
+  LoadTexture(image, Path("Images", "maasto2.jpg").c_str(), 55);
+  LoadTexture(image, Path("Images", "env1puvi.jpg").c_str(), 54);
+  NoiseTable small(256, 255, 111), noise(512, 511, 222), large(1024, 1023, 333);
+
+  const float s = 10.0f;
+  Spline keys(100, true);
+  const float k[6][3] = {{-17, 0, -5}, {-14, 3, -8}, {0, -3, -9}, {15, 2, -2}, {16, 0, -6}, {0, 3, -9}};
+  for (auto& p : k) AddKey(keys, p[0], p[1], p[2]);
+  BuildTangents(keys, 5.0f, true);
+  ComputeSampleCount(keys);
+  Spline path(keys.sampleCount, true);
+  Resample(keys, path);
+  Vector4 p;
+  Evaluate(path, p, 0.1f * s + 0.8f);
+  Light lamp;
+  lamp.position.set(5 * (-0.9f * p.x), 11.5f * (-0.9f * p.y - 5), 8 * (-0.9f * p.z));
+  SetLightColour(lamp, 0.8f * 2.0f, 1.2f * 2.0f, 1.48f * 2.0f);
+
+  SceneObject& b = *scene.objects[box];
+  b.position.set(lamp.position.x, lamp.position.y, lamp.position.z);
+  b.rotation.x = 2.56f * std::sin(3.141592f * std::sin(0.25f * s));
+  b.rotation.z = 1.42f * std::sin(0.13f * s);
+
+  CameraPose camera;
+  float a = 1.25f * s;
+  camera.position.set(25 * std::sin(0.3425f * a), 10 * std::sin(0.32f * a) + 34 * std::cos(0.5f * a) + 30,
+                      6 * std::cos(0.1625f * a) + 9);
+  camera.position.scale(2 * 1.2f);
+  AimCamera(camera, Vector4(0, 10 * std::sin(0.32f * a - 0.944f) + 34 * std::cos(0.5f * a - 0.944f) + 30, 0));
+  OrthonormalizeCamera(camera);
+
+  // Cave deformation as module D makes it.
+  SceneObject& c = *scene.objects[cave];
+  c.cameraTest = 1;
+  SnapshotVertices(scene, cave);
+  ComputeSmoothNormals(scene, cave);
+  for (int j = 0; j < c.vertexCount; ++j) {
+    Vector4& v = c.baseVertices[j];
+    const Vector4& n = c.baseNormals[j];
+    float N = FractalNoise(noise, std::fabs(0.2565f * v.x + 1000), std::fabs(0.012f * v.y + 1000),
+                           std::fabs(0.0171f * v.z + 1000), 4);
+    N = std::clamp(N, -1.0f, 1.0f);
+    if (N < 0)
+      N *= 0.3f * Ramp(N, -0.8f, 0.2f) - 0.1f;
+    else if (N < 0.5f)
+      N *= 0.8f * Ramp(N, 0.3f, 0.2f) + 0.2f;
+    v.x += -180 * N * n.x;
+    v.y += -180 * N * n.y * 1.46f;
+    v.z += -180 * N * n.z;
+    v.x *= 7;
+    v.y *= 2;
+    v.z *= 7;
+  }
+  ComputeCreaseNormals(scene, cave, -0.5f);
+  c.textureName = 55;
+  c.cubeTextureName = 0;
+  c.shininess = 0.82f;
+  c.lightW = 1;
+  c.spotExponent = 0.0001f;
+  c.attenuationConstant = 25;
+  c.attenuationLinear = 0;
+  c.attenuationQuadratic = 0.0002f;
+  SetColour(c.specularColour, 0, 0, 0);
+  b.textureName = 54;
+  b.renderMode = 1;
+  b.extraPass = 0;
+  SetColour(b.baseColour, 0.6f, 0.6f, 0.6f);
+  SetColour(b.ambientColour, 1, 1, 1);
+  SetColour(b.specularColour, 0, 0, 0);
+  b.lightW = 0;
+
+  auto frame = [&](bool withCage) {
+    SetOrthoWindow(1024, 512);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetStencilMode(0);
+    TransformObject(scene, cave, 1, 1);
+    glEnable(GL_BLEND);
+    SetPerspectiveView(scene, camera);
+    glEnable(GL_DEPTH_TEST);
+    c.blendMode = 0;
+    c.renderMode = 1;
+    c.extraPass = 0;
+    SetColour(c.baseColour, 0.255f, 0.4755f, 0.705f);
+    SetColour(c.ambientColour, 0.2f, 0.2f, 0.42f);
+    DrawObject(scene, cave, lamp, 1);
+    SetStencilMode(1);
+    SetOrthoWindow(1024, 512);
+    TransformObject(scene, box, 0, 1);
+    if (withCage) BuildShadowVolume(scene, box, lamp);
+    BuildShadowVolume(scene, cave, lamp);
+    SetPerspectiveView(scene, camera);
+    if (withCage) DrawShadowVolume(scene, box);
+    DrawShadowVolume(scene, cave);
+    SetStencilMode(2);
+    glEnable(GL_DEPTH_TEST);
+    c.blendMode = 1;
+    c.renderMode = 1;
+    c.extraPass = 1;
+    SetColour(c.ambientColour, 0, 0, 0);
+    SetColour(c.baseColour, 10, 7, 3.5f);
+    DrawObject(scene, cave, lamp, 1);
+    SetStencilMode(0);
+  };
+  // Measured on the cave alone, then the cage is added for the picture.
+  auto cage = [&] {
+    glEnable(GL_DEPTH_TEST);
+    DrawObject(scene, box, lamp, 0);
+    glDisable(GL_DEPTH_TEST);
+  };
+  frame(false);
+  double open = MeanBrightness(), openLit = LitShare(60);
+  cage();
+  SaveFramePng("forge_cave_open_lamp", 1024, 512);
+  frame(true);
+  double caged = MeanBrightness(), cagedLit = LitShare(60);
+  cage();
+  SaveFramePng("forge_cave_caged_lamp", 1024, 512);
+  RecordProperty("open", std::to_string(open));
+  RecordProperty("caged", std::to_string(caged));
+  RecordProperty("litShareOpen", std::to_string(openLit));
+  RecordProperty("litShareCaged", std::to_string(cagedLit));
+  EXPECT_GT(open, 20.0) << "the lamp lights the cave";
+  EXPECT_LT(caged, open);
+  EXPECT_LT(cagedLit, 0.7 * openLit) << "the cage holds back most of the light";
+  EXPECT_GT(cagedLit, 0.02) << "beams get out through the holes";
+}
+
+// Module B's opening: the deformed backball around its lamp, lit and shadowed
+// by its own ridges. The lamp must see walls all round, not the void.
+TEST_F(ForgedScenes, OpeningBallClosesAroundTheCamera) {
+  Scene scene(10000, 1024, 512, 512, 256);
+  scene.flipNormals = 1;
+  scene.vertexScale = 10;
+  scene.uvScale = 4.5f;
+  ASSERT_EQ(LoadScene(scene, Path("Models", "backball.3ds").c_str()), 1);
+  BuildEdgeList(scene, 0);
+  Image image;
+  LoadTexture(image, Path("Images", "blubackg.jpg").c_str(), 35);
+  NoiseTable small(256, 255, 111), noise(512, 511, 222), large(1024, 1023, 333);
+  SceneObject& o = *scene.objects[0];
+  o.cameraTest = 1;
+  SnapshotVertices(scene, 0);
+  ComputeSmoothNormals(scene, 0);
+  for (int i = 0; i < o.vertexCount; ++i) {
+    Vector4& v = o.baseVertices[i];
+    const Vector4& n = o.baseNormals[i];
+    float sx = 0.02f * v.x, sy = 0.02f * v.y, sz = 0.02f * v.z;
+    float r = std::sqrt(sx * sx + sz * sz) / 30;
+    float t = std::clamp(Turbulence(noise, std::fabs(sx / r + 1000), std::fabs(sy + 1000),
+                                    std::fabs(sz / r + 1000), 1),
+                         -1.0f, 1.0f);
+    float d = -300 * t;
+    v.x = 4 * (v.x + n.x * d);
+    v.y = 16 * (v.y + 0.25f * n.y * d);
+    v.z = 4 * (v.z + n.z * d);
+  }
+  ComputeCreaseNormals(scene, 0, -0.75f);
+  o.textureName = 35;
+  o.renderMode = 1;
+  o.extraPass = 0;
+  o.lightW = 1;
+  o.spotExponent = 0.0001f;
+  o.attenuationConstant = 50.5f;
+  o.attenuationQuadratic = 0.000075f;
+  SetColour(o.specularColour, 0, 0, 0);
+  Light lamp;
+  lamp.position.set(-40, -60, 30);
+  SetLightColour(lamp, 2, 2, 2);
+
+  int dark = 0;
+  for (int view = 0; view < 4; ++view) {
+    CameraPose camera;
+    float g = 13.7f + 2.1f * view;
+    camera.position.set(20 * std::sin(0.3425f * g) + 10, 21 * std::cos(0.88f * g) + 9,
+                        4 * std::cos(0.1625f * g + 1.543f) + 9);
+    camera.position.scale(2.82f * 3.0f);
+    AimCamera(camera, Vector4(0, 0, 0));
+    OrthonormalizeCamera(camera);
+    SetOrthoWindow(1024, 512);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetStencilMode(0);
+    TransformObject(scene, 0, 1, 1);
+    glEnable(GL_BLEND);
+    SetPerspectiveView(scene, camera);
+    glEnable(GL_DEPTH_TEST);
+    o.blendMode = 0;
+    SetColour(o.ambientColour, 0.594f, 0.594f, 0.94f);
+    SetColour(o.baseColour, 0, 0, 0);
+    DrawObject(scene, 0, lamp, 1);
+    SetStencilMode(1);
+    SetOrthoWindow(1024, 512);
+    BuildShadowVolume(scene, 0, lamp);
+    SetPerspectiveView(scene, camera);
+    DrawShadowVolume(scene, 0);
+    SetStencilMode(2);
+    glEnable(GL_DEPTH_TEST);
+    o.blendMode = 1;
+    o.extraPass = 1;
+    SetColour(o.ambientColour, 0.2f, 0.4f, 0);
+    SetColour(o.baseColour, 7, 4, 5);
+    DrawObject(scene, 0, lamp, 1);
+    o.extraPass = 0;
+    SetStencilMode(0);
+    glDisable(GL_DEPTH_TEST);
+    if (view == 0) SaveFramePng("forge_backball_opening", 1024, 512);
+    // Walls everywhere: hardly any pixel keeps the clear colour.
+    std::vector<uint8_t> rgb;
+    ReadFramebufferRgb(1024, 512, &rgb);
+    int black = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) black += rgb[i] + rgb[i + 1] + rgb[i + 2] == 0;
+    dark = std::max(dark, black);
+  }
+  EXPECT_LT(dark, 1024 * 512 / 100);
+}
+
+}  // namespace
