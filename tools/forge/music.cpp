@@ -6,7 +6,6 @@
 
 #include "forge.h"
 #include "synth/track.h"
-#include "synth/vorbis_writer.h"
 
 namespace {
 
@@ -25,11 +24,9 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 bool ForgeMusicTrack(const std::string& dir, std::string* bytesOut) {
-  synth::Stereo track;
-  synth::RenderTrack(track);
   std::string bytes, error;
-  if (!synth::EncodeVorbis(track, synth::kSampleRate, synth::kVorbisQuality, bytes, error)) {
-    fprintf(stderr, "marvoke-forge: can't encode the music: %s\n", error.c_str());
+  if (!synth::MakeTrack(bytes, nullptr, error)) {
+    fprintf(stderr, "marvoke-forge: can't make the music: %s\n", error.c_str());
     return false;
   }
   std::string path = dir + "/Music/quendel2b.ogg";

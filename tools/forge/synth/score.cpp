@@ -54,7 +54,7 @@ std::vector<Patch> MakePatches() {
     d.drumBus = true;
     return d;
   };
-  Patch& kick = p[kKick] = drum(Kind::Kick, 0.85f);
+  Patch& kick = p[kKick] = drum(Kind::Kick, 0.57f);
   kick.pitchDrop = 36.0f;
   kick.pitchDropTime = 0.09f;
   kick.toneDecay = 0.5f;
@@ -64,18 +64,18 @@ std::vector<Patch> MakePatches() {
   kick.drive = 1.8f;
   kick.duck = 1.0f;
   Patch& soft = p[kKickSoft] = kick;
-  soft.gain = 0.6f;
+  soft.gain = 0.4f;
   soft.pitchDrop = 26.0f;
   soft.toneDecay = 0.38f;
   soft.drive = 1.2f;
   Patch& heavy = p[kKickHeavy] = kick;
-  heavy.gain = 0.9f;
+  heavy.gain = 0.6f;
   heavy.pitchDrop = 40.0f;
   heavy.toneDecay = 0.65f;
   heavy.drive = 2.6f;
   heavy.reverbSend = 0.04f;
 
-  Patch& snare = p[kSnare] = drum(Kind::Snare, 0.5f);
+  Patch& snare = p[kSnare] = drum(Kind::Snare, 1.1f);
   snare.pitchDrop = 5.0f;
   snare.pitchDropTime = 0.05f;
   snare.toneDecay = 0.12f;
@@ -88,33 +88,33 @@ std::vector<Patch> MakePatches() {
   big.noiseDecay = 0.32f;
   big.toneDecay = 0.18f;
   big.reverbSend = 0.45f;
-  big.gain = 0.55f;
-  Patch& clap = p[kClap] = drum(Kind::Clap, 0.42f);
+  big.gain = 0.9f;
+  Patch& clap = p[kClap] = drum(Kind::Clap, 1.0f);
   clap.cutoff = 1100.0f;
   clap.resonance = 1.2f;
   clap.noiseDecay = 0.18f;
   clap.reverbSend = 0.22f;
   clap.pan = 0.05f;
-  Patch& hat = p[kHat] = drum(Kind::Hat, 0.2f);
+  Patch& hat = p[kHat] = drum(Kind::Hat, 0.4f);
   hat.cutoff = 7500.0f;
   hat.noiseDecay = 0.045f;
   hat.pan = 0.25f;
   hat.reverbSend = 0.03f;
-  Patch& open = p[kHatOpen] = drum(Kind::Hat, 0.16f);
+  Patch& open = p[kHatOpen] = drum(Kind::Hat, 0.3f);
   open.cutoff = 6500.0f;
   open.noiseDecay = 0.3f;
   open.pan = -0.2f;
   open.reverbSend = 0.05f;
-  Patch& shaker = p[kShaker] = drum(Kind::Hat, 0.1f);
+  Patch& shaker = p[kShaker] = drum(Kind::Hat, 0.2f);
   shaker.cutoff = 5200.0f;
   shaker.noiseDecay = 0.06f;
   shaker.pan = -0.35f;
   shaker.delaySend = 0.1f;
-  Patch& crash = p[kCrash] = drum(Kind::Hat, 0.2f);
+  Patch& crash = p[kCrash] = drum(Kind::Hat, 0.22f);
   crash.cutoff = 3800.0f;
   crash.noiseDecay = 2.2f;
   crash.reverbSend = 0.25f;
-  Patch& tom = p[kTom] = drum(Kind::Kick, 0.5f);
+  Patch& tom = p[kTom] = drum(Kind::Kick, 0.6f);
   tom.pitchDrop = 7.0f;
   tom.pitchDropTime = 0.15f;
   tom.toneDecay = 0.35f;
@@ -123,7 +123,7 @@ std::vector<Patch> MakePatches() {
   tom.cutoff = 1500.0f;
   tom.drive = 1.3f;
   tom.reverbSend = 0.2f;
-  Patch& boom = p[kBoom] = drum(Kind::Kick, 0.75f);
+  Patch& boom = p[kBoom] = drum(Kind::Kick, 0.6f);
   boom.pitchDrop = 24.0f;
   boom.pitchDropTime = 0.5f;
   boom.toneDecay = 2.2f;
@@ -148,7 +148,7 @@ std::vector<Patch> MakePatches() {
   warm.envOctaves = 1.0f;
   warm.filterEnv = {1.5f, 2.0f, 0.4f, 1.5f};
   warm.amp = {0.8f, 1.0f, 0.85f, 1.6f};
-  warm.gain = 0.16f;
+  warm.gain = 0.09f;
   warm.reverbSend = 0.35f;
   warm.delaySend = 0.05f;
   warm.duck = 0.45f;
@@ -159,7 +159,7 @@ std::vector<Patch> MakePatches() {
   dark.cutoff = 520.0f;
   dark.resonance = 1.6f;
   dark.amp = {1.2f, 1.0f, 0.9f, 2.0f};
-  dark.gain = 0.17f;
+  dark.gain = 0.1f;
   dark.reverbSend = 0.4f;
   dark.duck = 0.3f;
   Patch& glass = p[kPadGlass];
@@ -172,7 +172,7 @@ std::vector<Patch> MakePatches() {
   glass.cutoff = 1600.0f;
   glass.resonance = 0.9f;
   glass.amp = {0.4f, 1.0f, 0.8f, 2.0f};
-  glass.gain = 0.12f;
+  glass.gain = 0.07f;
   glass.reverbSend = 0.5f;
   glass.delaySend = 0.15f;
   glass.duck = 0.5f;
@@ -183,7 +183,7 @@ std::vector<Patch> MakePatches() {
   sub.octave = -1.0f;
   sub.cutoff = 500.0f;
   sub.amp = {0.01f, 0.2f, 0.9f, 0.15f};
-  sub.gain = 0.42f;
+  sub.gain = 0.8f;
   sub.duck = 0.5f;
   Patch& off = p[kBassOff];
   off.unison = 2;
@@ -195,7 +195,7 @@ std::vector<Patch> MakePatches() {
   off.filterEnv = {0.001f, 0.12f, 0.1f, 0.1f};
   off.keyTrack = 0.5f;
   off.amp = {0.002f, 0.15f, 0.7f, 0.04f};
-  off.gain = 0.33f;
+  off.gain = 0.65f;
   off.duck = 0.6f;
   Patch& reese = p[kBassReese];
   reese.unison = 3;
@@ -206,7 +206,7 @@ std::vector<Patch> MakePatches() {
   reese.filterEnv = {0.3f, 1.2f, 0.3f, 0.3f};
   reese.subLevel = 0.6f;
   reese.amp = {0.01f, 0.5f, 0.9f, 0.12f};
-  reese.gain = 0.3f;
+  reese.gain = 0.35f;
   reese.duck = 0.3f;
   Patch& roll = p[kBassRoll];
   roll.unison = 2;
@@ -217,7 +217,7 @@ std::vector<Patch> MakePatches() {
   roll.envOctaves = 2.2f;
   roll.filterEnv = {0.001f, 0.09f, 0.0f, 0.05f};
   roll.amp = {0.002f, 0.1f, 0.6f, 0.03f};
-  roll.gain = 0.33f;
+  roll.gain = 0.65f;
   roll.duck = 0.5f;
 
   Patch& pluck = p[kPluck];
@@ -232,7 +232,7 @@ std::vector<Patch> MakePatches() {
   pluck.filterEnv = {0.001f, 0.18f, 0.0f, 0.1f};
   pluck.keyTrack = 0.4f;
   pluck.amp = {0.002f, 0.25f, 0.0f, 0.1f};
-  pluck.gain = 0.16f;
+  pluck.gain = 0.25f;
   pluck.delaySend = 0.35f;
   pluck.reverbSend = 0.2f;
   pluck.duck = 0.3f;
@@ -245,7 +245,7 @@ std::vector<Patch> MakePatches() {
   softPluck.envOctaves = 2.0f;
   softPluck.filterEnv = {0.001f, 0.3f, 0.0f, 0.2f};
   softPluck.amp = {0.002f, 0.4f, 0.0f, 0.2f};
-  softPluck.gain = 0.2f;
+  softPluck.gain = 0.3f;
   softPluck.delaySend = 0.4f;
   softPluck.reverbSend = 0.3f;
 
@@ -261,7 +261,7 @@ std::vector<Patch> MakePatches() {
   lead.vibratoCents = 18.0f;
   lead.vibratoRate = 5.5f;
   lead.vibratoDelay = 0.25f;
-  lead.gain = 0.14f;
+  lead.gain = 0.2f;
   lead.delaySend = 0.3f;
   lead.reverbSend = 0.25f;
   lead.duck = 0.25f;
@@ -270,7 +270,7 @@ std::vector<Patch> MakePatches() {
   superLead.detuneCents = 28.0f;
   superLead.stereoSpread = 0.7f;
   superLead.cutoff = 3000.0f;
-  superLead.gain = 0.13f;
+  superLead.gain = 0.19f;
   Patch& softLead = p[kLeadSoft];
   softLead.wave = Wave::Triangle;
   softLead.unison = 2;
@@ -280,7 +280,7 @@ std::vector<Patch> MakePatches() {
   softLead.amp = {0.02f, 0.5f, 0.7f, 0.4f};
   softLead.vibratoCents = 12.0f;
   softLead.vibratoDelay = 0.3f;
-  softLead.gain = 0.22f;
+  softLead.gain = 0.3f;
   softLead.delaySend = 0.35f;
   softLead.reverbSend = 0.35f;
   Patch& bell = p[kBell];
@@ -289,7 +289,7 @@ std::vector<Patch> MakePatches() {
   bell.fmIndex = 0.35f;
   bell.fmDecay = 1.2f;
   bell.amp = {0.002f, 2.5f, 0.0f, 1.5f};
-  bell.gain = 0.14f;
+  bell.gain = 0.2f;
   bell.delaySend = 0.3f;
   bell.reverbSend = 0.45f;
   bell.pan = 0.15f;
@@ -302,7 +302,7 @@ std::vector<Patch> MakePatches() {
   stab.envOctaves = 2.5f;
   stab.filterEnv = {0.001f, 0.2f, 0.1f, 0.1f};
   stab.amp = {0.003f, 0.25f, 0.2f, 0.1f};
-  stab.gain = 0.12f;
+  stab.gain = 0.16f;
   stab.reverbSend = 0.3f;
   stab.delaySend = 0.2f;
   stab.duck = 0.3f;
@@ -313,7 +313,7 @@ std::vector<Patch> MakePatches() {
   sweep.cutoff = 400.0f;
   sweep.resonance = 2.0f;
   sweep.amp = {1.0f, 1.0f, 1.0f, 0.05f};
-  sweep.gain = 0.1f;
+  sweep.gain = 0.12f;
   sweep.reverbSend = 0.3f;
   return p;
 }

@@ -1,42 +1,72 @@
 #include "synth/track.h"
 
 #include <chrono>
+#include <cmath>
 
 #include "synth/meter.h"
 #include "synth/score.h"
+#include "synth/vorbis_writer.h"
 
 namespace synth {
 
 namespace {
-double Since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+
+using Clock = std::chrono::steady_clock;
+double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+double Loudness(const Stereo& s) {
+  return IntegratedLoudness(s.left.data(), s.right.data(), s.left.size(), kSampleRate);
 }
+
+// Masters at `ceilingDb`, correcting the gain until the loudness is on target
+// (the limiter takes a little off the top, more as the ceiling drops).
+void MasterToTarget(const Song& song, const Stereo& mix, float ceilingDb, float& gainDb, Stereo& out) {
+  for (int pass = 0; pass < 4; ++pass) {
+    MasterMix(song, mix, gainDb, DbToGain(ceilingDb), out);
+    float miss = kTargetLufs - static_cast<float>(Loudness(out));
+    if (std::fabs(miss) < 0.05f) return;
+    gainDb += miss;
+  }
+  MasterMix(song, mix, gainDb, DbToGain(ceilingDb), out);
+}
+
 }  // namespace
 
-void RenderTrack(Stereo& out, TrackStats* stats) {
-  auto t0 = std::chrono::steady_clock::now();
+bool MakeTrack(std::string& ogg, TrackStats* stats, std::string& error) {
+  TrackStats local;
+  TrackStats& st = stats ? *stats : local;
+  auto t0 = Clock::now();
   Song song = BuildSong();
   Stereo mix;
   RenderMix(song, mix);
-  auto t1 = std::chrono::steady_clock::now();
+  st.renderSeconds = Since(t0);
 
-  // The limiter takes a little off the top, so aim, measure and correct once more.
-  const float ceiling = DbToGain(kCeilingDb);
-  float gain = kTargetLufs - static_cast<float>(IntegratedLoudness(mix.left.data(), mix.right.data(),
-                                                                   mix.left.size(), kSampleRate));
-  for (int pass = 0; pass < 3; ++pass) {
-    MasterMix(song, mix, gain, ceiling, out);
-    double lufs = IntegratedLoudness(out.left.data(), out.right.data(), out.left.size(), kSampleRate);
-    float miss = kTargetLufs - static_cast<float>(lufs);
-    if (std::fabs(miss) < 0.05f) break;
-    gain += miss;
-    if (pass == 2) MasterMix(song, mix, gain, ceiling, out);
+  float ceilingDb = kFirstCeilingDb;
+  float gainDb = kTargetLufs - static_cast<float>(Loudness(mix));
+  Stereo master, decoded;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    auto t1 = Clock::now();
+    MasterToTarget(song, mix, ceilingDb, gainDb, master);
+    st.masterSeconds += Since(t1);
+    auto t2 = Clock::now();
+    if (!EncodeVorbis(master, kSampleRate, kVorbisQuality, ogg, error)) return false;
+    ++st.encodes;
+    int rate = 0, channels = 0;
+    if (!DecodeVorbis(ogg, decoded, rate, channels)) {
+      error = "the encoded track does not decode";
+      return false;
+    }
+    st.encodeSeconds += Since(t2);
+    double peak = TruePeak(decoded.left.data(), decoded.right.data(), decoded.left.size());
+    st.truePeakDb = 20.0 * std::log10(std::max(peak, 1e-10));
+    st.lufs = Loudness(decoded);
+    st.gainDb = gainDb;
+    st.ceilingDb = ceilingDb;
+    if (st.truePeakDb <= kMaxTruePeakDb) return true;
+    ceilingDb -= static_cast<float>(st.truePeakDb - kMaxTruePeakDb) + 0.1f;
   }
-  if (stats) {
-    stats->renderSeconds = std::chrono::duration<double>(t1 - t0).count();
-    stats->masterSeconds = Since(t1);
-    stats->gainDb = gain;
-  }
+  error = "the true peak stays above the limit";
+  return false;
 }
 
 }  // namespace synth

@@ -1,5 +1,5 @@
-// The finished track: the score rendered, brought to its loudness and limited,
-// then encoded; shared by the forge and its report.
+// The finished track: the score rendered, brought to its loudness, limited and
+// encoded, with the encoded result checked; shared by the forge and its report.
 #pragma once
 #include <string>
 
@@ -8,15 +8,20 @@
 namespace synth {
 
 constexpr float kTargetLufs = -14.0f;
-constexpr float kCeilingDb = -1.8f;      // sample ceiling of the limiter
-constexpr float kVorbisQuality = 0.5f;   // "quality 5"
+constexpr float kFirstCeilingDb = -3.2f;  // limiter ceiling to start from
+constexpr float kMaxTruePeakDb = -1.3f;   // what the decoded file may reach
+constexpr float kVorbisQuality = 0.5f;    // "quality 5"
 
 struct TrackStats {
-  double renderSeconds = 0.0, masterSeconds = 0.0;
-  float gainDb = 0.0f;
+  double renderSeconds = 0.0, masterSeconds = 0.0, encodeSeconds = 0.0;
+  float gainDb = 0.0f, ceilingDb = 0.0f;
+  int encodes = 0;
+  double lufs = 0.0, truePeakDb = 0.0;  // of the decoded file
 };
 
-// Renders and masters the whole track into `out`.
-void RenderTrack(Stereo& out, TrackStats* stats = nullptr);
+// Renders, masters and encodes the whole track into `ogg`. The encoder adds
+// peaks of its own on dense noise, so the decoded result is measured and the
+// limiter's ceiling lowered until its true peak stays under kMaxTruePeakDb.
+bool MakeTrack(std::string& ogg, TrackStats* stats, std::string& error);
 
 }  // namespace synth

@@ -2,6 +2,7 @@
 
 #include <ogg/ogg.h>
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 
@@ -88,6 +89,68 @@ bool EncodeVorbis(const Stereo& track, int rate, float quality, std::string& byt
   vorbis_comment_clear(&vc);
   vorbis_info_clear(&vi);
   return true;
+}
+
+namespace {
+
+struct MemoryFile {
+  const std::string* bytes;
+  size_t pos;
+};
+
+size_t MemRead(void* out, size_t size, size_t count, void* source) {
+  MemoryFile* m = static_cast<MemoryFile*>(source);
+  size_t want = size * count, left = m->bytes->size() - m->pos;
+  size_t n = std::min(want, left);
+  std::copy(m->bytes->data() + m->pos, m->bytes->data() + m->pos + n, static_cast<char*>(out));
+  m->pos += n;
+  return size ? n / size : 0;
+}
+
+int MemSeek(void* source, ogg_int64_t offset, int whence) {
+  MemoryFile* m = static_cast<MemoryFile*>(source);
+  ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<ogg_int64_t>(m->pos)
+                                                                  : static_cast<ogg_int64_t>(m->bytes->size());
+  ogg_int64_t to = base + offset;
+  if (to < 0 || to > static_cast<ogg_int64_t>(m->bytes->size())) return -1;
+  m->pos = static_cast<size_t>(to);
+  return 0;
+}
+
+long MemTell(void* source) { return static_cast<long>(static_cast<MemoryFile*>(source)->pos); }
+
+}  // namespace
+
+bool DecodeVorbis(const std::string& bytes, Stereo& track, int& rate, int& channels) {
+  MemoryFile file{&bytes, 0};
+  ov_callbacks callbacks{MemRead, MemSeek, nullptr, MemTell};
+  OggVorbis_File vf;
+  if (ov_open_callbacks(&file, &vf, nullptr, 0, callbacks) != 0) return false;
+  vorbis_info* vi = ov_info(&vf, -1);
+  rate = static_cast<int>(vi->rate);
+  channels = vi->channels;
+  track.left.clear();
+  track.right.clear();
+  ogg_int64_t total = ov_pcm_total(&vf, -1);
+  if (total > 0) {
+    track.left.reserve(static_cast<size_t>(total));
+    track.right.reserve(static_cast<size_t>(total));
+  }
+  int section = 0;
+  bool ok = true;
+  for (;;) {
+    float** pcm;
+    long n = ov_read_float(&vf, &pcm, 4096, &section);
+    if (n == 0) break;
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    track.left.insert(track.left.end(), pcm[0], pcm[0] + n);
+    track.right.insert(track.right.end(), pcm[channels - 1], pcm[channels - 1] + n);
+  }
+  ov_clear(&vf);
+  return ok;
 }
 
 }  // namespace synth

@@ -10,4 +10,7 @@ struct Stereo;
 // serial number is fixed, so the same samples always give the same bytes.
 bool EncodeVorbis(const Stereo& track, int rate, float quality, std::string& bytes, std::string& error);
 
+// Decodes an Ogg Vorbis stream held in memory (the first two channels).
+bool DecodeVorbis(const std::string& bytes, Stereo& track, int& rate, int& channels);
+
 }  // namespace synth
