@@ -142,7 +142,7 @@ int RunCaptureMode(int argc, char** argv) {
 
   ShowHooks hooks;
   hooks.drawFrame = CaptureDraw;
-  bool ok;
+  bool ok, interrupted = false;
   if (options.bench) {
     MeasureTimelineCpu(true);
     hooks.moduleCpuSeconds = CaptureModuleCpu;
@@ -151,10 +151,12 @@ int RunCaptureMode(int argc, char** argv) {
   } else {
     CaptureResult result;
     ok = RunCapture(options, hooks, stderr, &result) && !result.failed;
+    // Stopped by Ctrl-C or a closed output: the files are complete, the run is not.
+    interrupted = result.interrupted;
   }
   fflush(report);
   CloseHeadless();
-  return ok ? 0 : 1;
+  return !ok ? 1 : interrupted ? 130 : 0;
 }
 
 }  // namespace
