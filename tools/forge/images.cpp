@@ -462,10 +462,12 @@ void Greetings(std::vector<ImageFile>& out, int w, int h, const char* jpg, const
   out.push_back({pcx, maskFormat, CoverageToPicture(mask)});
 }
 
-// Loading picture: lies on a tilted plane that stretches it to about 1.35
-// times its height on screen, so its text is set at 0.7 of its height.
+// Loading picture: the tilted plane and the final stretch of the loading
+// screen's blurred copy over the window show it about twice as tall as it is
+// drawn, so its planet and text are drawn at half their height.
 Picture LoadingPicture() {
   const int w = 256, h = 512;
+  const float squash = 0.5f;
   Picture p = MakePicture(w, h);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
@@ -474,7 +476,7 @@ Picture LoadingPicture() {
       float f = TileFbm(x / 64.0f, y / 64.0f, 4, 5, 91);
       c = Scale(c, 0.85f + 0.3f * f);
       // A ringed planet in the upper half.
-      float dx = (x - 128.0f) / 86.0f, dy = (y - 170.0f) / (86.0f * 0.7f);
+      float dx = (x - 128.0f) / 86.0f, dy = (y - 170.0f) / (86.0f * squash);
       float r = std::sqrt(dx * dx + dy * dy);
       if (r < 1) {
         float shade = std::clamp(0.4f + 0.8f * (-dx * 0.5f - dy * 0.6f + std::sqrt(1 - r * r)), 0.0f, 1.3f);
@@ -482,7 +484,7 @@ Picture LoadingPicture() {
         c = Scale({0.95f, 0.7f, 0.45f}, shade * bands * 0.8f);
       }
       float ring = std::fabs(std::sqrt((x - 128.0f) * (x - 128.0f) / (122.0f * 122.0f) +
-                                       (y - 170.0f) * (y - 170.0f) / (28.0f * 28.0f)) - 1.0f);
+                                       (y - 170.0f) * (y - 170.0f) / (40.0f * squash * 40.0f * squash)) - 1.0f);
       bool front = y > 170 || r >= 1;
       if (ring < 0.06f && front) c = Lerp(c, {0.8f, 0.85f, 1.0f}, 0.8f * (1 - ring / 0.06f));
       Put(p, x, y, c);
@@ -495,10 +497,9 @@ Picture LoadingPicture() {
     AddSpot(p, x, y, 0.6f, {b, b, b}, false);
   }
   Coverage text = MakeCoverage(w, h);
-  const float squash = 0.7f;
   int em = FitEm("MARVOKE", 224, squash);
   DrawText(text, "MARVOKE", 128, 345, em, int(em * squash));
-  DrawText(text, "loading the rooms", 128, 385, 20, int(20 * squash), false);
+  DrawText(text, "loading the rooms", 128, 380, 22, int(22 * squash), false);
   Coverage halo = BlurCoverage(text, 4, 3);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
