@@ -298,3 +298,79 @@ TEST_F(ForgedScenes, OpeningBallClosesAroundTheCamera) {
 }
 
 }  // namespace
+
+namespace {
+
+// Module E's cave, deformed as the module does, seen from its camera far out
+// (six times the orbit) and close in (2.4 times): cave walls fill the view
+// in both, the camera never looking out into the void.
+TEST_F(ForgedScenes, ModuleECaveFromFarAndNear) {
+  Scene scene(10000, 1024, 512, 512, 256);
+  scene.flipNormals = 1;
+  scene.vertexScale = 20;
+  scene.uvScale = 2.5f;
+  ASSERT_EQ(LoadScene(scene, Path("Models", "luola2taso.3ds").c_str()), 1);
+  SceneObject& c = *scene.objects[0];
+  c.position.y = 15;
+  BuildEdgeList(scene, 0);
+  Image image;
+  LoadTexture(image, Path("Images", "maasto1.jpg").c_str(), 33);
+  NoiseTable small(256, 255, 111), noise(512, 511, 222), large(1024, 1023, 333);
+  c.cameraTest = 1;
+  SnapshotVertices(scene, 0);
+  ComputeSmoothNormals(scene, 0);
+  for (int j = 0; j < c.vertexCount; ++j) {
+    Vector4& v = c.baseVertices[j];
+    const Vector4& n = c.baseNormals[j];
+    float e = FractalNoise(noise, std::fabs(0.09f * v.x + 1000), std::fabs(0.012f * v.y + 1000),
+                           std::fabs(0.012f * v.z + 1000), 4);
+    e = std::clamp(e, -1.0f, 1.0f);
+    if (e >= 0 && e < 0.25f)
+      e *= 0.8f * Ramp(e, 0, 0.25f) + 0.2f;
+    else if (e < 0)
+      e *= 0.3f * Ramp(e, -0.8f, 0.2f) - 0.1f;
+    float g = -150 * e;
+    v.x = 1.75f * (v.x + g * n.x);
+    v.y = 1.75f * (v.y + 2 * g * n.y);
+    v.z = 1.75f * (v.z + g * n.z);
+  }
+  ComputeCreaseNormals(scene, 0, -0.707f);
+  c.textureName = 33;
+  c.renderMode = 1;
+  c.blendMode = 0;
+  c.extraPass = 0;
+  c.lightW = 1;
+  c.spotExponent = 0.0001f;
+  c.attenuationConstant = 1.5f;
+  c.attenuationLinear = 0.004f;
+  SetColour(c.specularColour, 0, 0, 0);
+  SetColour(c.ambientColour, 0.15f, 0.15f, 0.18f);
+  SetColour(c.baseColour, 1, 1, 1);
+  Light light;
+  light.position.set(-30, -60, -40);
+  SetLightColour(light, 0.7f, 1.2f, 1.8f);
+  struct Shot {
+    const char* name;
+    float angle, factor;
+  } shots[] = {{"forge_cave_e_far", 520.0f, 6.0f}, {"forge_cave_e_near", 523.0f, 2.4f}};
+  for (const Shot& s : shots) {
+    CameraPose camera;
+    float a = s.angle;
+    camera.position.set(75 * std::sin(0.3425f * a), 34 * (std::cos(0.88f * a) + 1), 30 * std::cos(0.3425f * a));
+    camera.position.scale(s.factor);
+    AimCamera(camera, Vector4(0, 0, 0));
+    OrthonormalizeCamera(camera);
+    SetOrthoWindow(1024, 512);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetStencilMode(0);
+    SetPerspectiveView(scene, camera);
+    glEnable(GL_DEPTH_TEST);
+    DrawObject(scene, 0, light, 1);
+    glDisable(GL_DEPTH_TEST);
+    SaveFramePng(s.name, 1024, 512);
+    EXPECT_GT(LitShare(3), 0.9) << s.name << ": the cave fills the view";
+  }
+}
+
+}  // namespace

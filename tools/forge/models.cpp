@@ -102,11 +102,13 @@ std::vector<ModelFile> BuildModelFiles() {
   // 1.75x): a lumpy closed blob seen from inside, 300 x 300 x 260 loaded units
   // about a centre 60 units above the origin, so both modules' lamps, the
   // water levels of D and module E's surface lie inside. Axis along x, where
-  // both modules' noise changes fastest: 96 rings give about two vertices a
-  // noise cell along x in module E; 48 segments around cover the slow y and z
-  // directions. 9k faces for up to six passes and two shadow volumes a frame.
+  // both modules' noise changes fastest (a cell is 11 units in E, 3.9 in D):
+  // 128 rings, 7.4 units apart at the widest, give E 1.5 vertices a cell and
+  // D a ridge about every second ring; 40 segments around still give three a
+  // cell in the slow y and z directions. 10k faces for up to six passes and
+  // two shadow volumes a frame.
   {
-    Mesh m = RevolveMesh(SphereProfile(96, 1.0f), 48, true, 2.0f, 4.0f, false);
+    Mesh m = RevolveMesh(SphereProfile(128, 1.0f), 40, true, 2.0f, 4.0f, false);
     DisplaceVertices(m, [](const Vec3f& p) { return Vec3f{15 * p.x, 15 * p.y, 3 + 13 * p.z}; });
     Lumpy(m, {0, 0, 3}, 0.12f, 0.1f, 4242);
     files.push_back({"luola2taso.3ds", {Named(m, "luola", "rock")},
