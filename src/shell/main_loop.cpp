@@ -78,7 +78,8 @@ void SetShowLoopHook(void (*hook)(int, void*), void* user) {
   loopHookUser = user;
 }
 
-int RunShow(const char* dataFolder) {
+int RunShow(const ShowRunOptions& options) {
+  const char* dataFolder = options.dataFolder;
   // A pipe sees every line as it is printed.
   setvbuf(stdout, nullptr, _IOLBF, 0);
   if (dataFolder ? chdir(dataFolder) != 0 : !EnterExecutableFolder())
@@ -86,7 +87,7 @@ int RunShow(const char* dataFolder) {
 
   if (!OpenShowWindow()) return 0;
   BeginShow(TickCount());
-  RunStartup();
+  if (!options.skipLoading) RunStartup();
 
   ShowClock clock;
   MusicStream* stream = soundEnabled ? StartMusic() : nullptr;

@@ -5,10 +5,16 @@
 union SDL_Event;
 struct ShowClock;
 
+struct ShowRunOptions {
+  // Where Images/, Models/ and Music/ are; nullptr for the executable's
+  // folder. Either becomes the working directory.
+  const char* dataFolder = nullptr;
+  // For tests of the window and its clocks: no loading sequence.
+  bool skipLoading = false;
+};
+
 // Runs the whole show and returns its exit code (0 on every way out).
-// dataFolder: where Images/, Models/ and Music/ are; nullptr for the
-// executable's folder. Either becomes the working directory.
-int RunShow(const char* dataFolder = nullptr);
+int RunShow(const ShowRunOptions& options = ShowRunOptions());
 
 // The window procedure: acts on one event (keys, resize, close). Returns true
 // for the quit message, which ends the loop after the current pass.

@@ -1,0 +1,67 @@
+// marvoke-render end to end: the start-up and loading headless, frames to PNG.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int RunCommandLine(const std::string& command, std::string* out) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Width, height and the brightest channel value of an RGB PNG.
+bool Inspect(const std::string& path, int* width, int* height, int* brightest) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return false;
+  *width = int(image.width);
+  *height = int(image.height);
+  *brightest = 0;
+  for (uint8_t v : pixels) *brightest = std::max(*brightest, int(v));
+  return true;
+}
+
+}  // namespace
+
+// From another working directory, as a user would run it: data comes from
+// beside the tool, the PNG lands where asked. The show opens on black.
+TEST(RenderTool, WritesFramesAtTheAskedTimesFromAnyFolder) {
+  const std::string tool = std::string(MARVOKE_BUILD_DIR) + "/marvoke-render";
+  const fs::path dir = fs::temp_directory_path() / ("marvoke-render-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::string out;
+  int code = RunCommandLine("cd " + dir.string() + " && timeout 600 " + tool +
+                     " --fps 4 --at 250,0 --png frames",
+                 &out);
+  ASSERT_EQ(0, code) << out;
+  EXPECT_NE(std::string::npos, out.find("Initialization finished in ")) << out;
+  EXPECT_EQ(std::string::npos, out.find("Time: ")) << "frame lines are off by default";
+  int w = 0, h = 0, brightest = 255;
+  ASSERT_TRUE(Inspect((dir / "frames/frame-000000.png").string(), &w, &h, &brightest)) << out;
+  EXPECT_EQ(1024, w);
+  EXPECT_EQ(768, h);
+  EXPECT_LE(brightest, 2);  // fully dark at the start of the opening fade-in
+  EXPECT_TRUE(fs::exists(dir / "frames/frame-000250.png")) << out;
+  fs::remove_all(dir);
+
+  out.clear();
+  EXPECT_EQ(2, RunCommandLine(tool + " --at 12,x --png /nonexistent", &out)) << out;
+  out.clear();
+  EXPECT_EQ(2, RunCommandLine(tool + " --at 100", &out)) << out;
+}
