@@ -542,7 +542,7 @@ const char* const kTheme[8] = {
     "D5/6 E5/2 D5/4 B4/2 G4/2", "B4/4 C5/4 D5/4 B4/4",
 };
 // Its second ending, climbing to the top instead of settling.
-const char* const kThemeEnd[2] = {"D5/4 E5/4 G5/4 D5/4", "B5/8 A5/4 G#5/4"};
+const char* const kThemeEnd[2] = {"D5/4 E5/4 G5/4 D5/4", "B5/8 A5/4 B5/4"};
 
 // The cave's lead, over Dm Dm Bb Bb Gm Gm A A.
 const char* const kCaveLead[8] = {
