@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -230,6 +231,36 @@ TEST_F(CaptureRunTest, MusicShorterThanTheRangeIsPaddedAndMissingMusicIsSilent) 
   ProbeMedia(o.videoPath, &video, &audio);
   EXPECT_EQ(video.frames, 30);
   EXPECT_FALSE(audio.present);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CaptureRunTest, AClosedOutputPipeEndsTheCaptureCleanly) {
+  std::string dir = TestDir("capture-closed-pipe");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);  // nobody reads the log any more, as after `| head`
+  FILE* log = fdopen(fds[1], "w");
+  ASSERT_NE(log, nullptr);
+  CaptureOptions o;
+  o.videoPath = dir + "/cut.mp4";
+  o.musicPath.clear();
+  o.toMs = 1000;
+  o.outWidth = 64;
+  o.outHeight = 48;
+  StandIn s;
+  CaptureResult r;
+  RunCapture(o, Hooks(&s), log, &r);
+  fclose(log);
+  EXPECT_TRUE(r.interrupted);
+  EXPECT_FALSE(r.failed);
+  EXPECT_GT(r.framesDone, 0);
+  EXPECT_LT(r.framesDone, 60);
+  ProbedStream video, audio;
+  ProbeMedia(o.videoPath, &video, &audio);
+  EXPECT_EQ(video.frames, r.framesDone);
 }
 
 }  // namespace

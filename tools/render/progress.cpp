@@ -1,9 +1,11 @@
 #include "progress.h"
 
+#include <sys/ioctl.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cinttypes>
+#include <cstring>
 
 double WallSeconds() {
   timespec ts;
@@ -43,6 +45,24 @@ void BeginProgress(Progress* p, FILE* out, const char* label, int64_t totalFrame
   p->tenthsShown = 0;
 }
 
+namespace {
+
+// The bar shrinks so the line never wraps: a wrapped line can't be redrawn in place.
+void DrawBar(Progress* p, int64_t done, int32_t showMs, double elapsed) {
+  std::string text = FormatProgress(done, p->total, showMs, elapsed, 0);
+  int columns = 80;
+  winsize ws;
+  if (ioctl(fileno(p->out), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) columns = ws.ws_col;
+  int bar = columns - 1 - int(strlen(p->label)) - 1 - 4 - int(text.size());
+  if (bar > 30) bar = 30;
+  if (bar < 5) bar = 0;
+  fprintf(p->out, "\r%s %s\033[K", p->label,
+          FormatProgress(done, p->total, showMs, elapsed, bar).c_str());
+  fflush(p->out);
+}
+
+}  // namespace
+
 void UpdateProgress(Progress* p, int64_t done, int32_t showMs) {
   double now = WallSeconds();
   if (p->terminal) {
@@ -50,9 +70,7 @@ void UpdateProgress(Progress* p, int64_t done, int32_t showMs) {
     if (done < p->total && now - p->lastDrawSeconds < 0.2) return;
     p->lastDrawSeconds = now;
     p->lastDrawn = done;
-    fprintf(p->out, "\r%s %s\033[K", p->label,
-            FormatProgress(done, p->total, showMs, now - p->startSeconds, 30).c_str());
-    fflush(p->out);
+    DrawBar(p, done, showMs, now - p->startSeconds);
     return;
   }
   int tenths = p->total > 0 ? int(done * 10 / p->total) : 10;
@@ -66,10 +84,7 @@ void UpdateProgress(Progress* p, int64_t done, int32_t showMs) {
 void EndProgress(Progress* p, int64_t done, int32_t showMs) {
   if (p->terminal) {
     p->lastDrawSeconds = 0;
-    if (p->lastDrawn != done) {
-      fprintf(p->out, "\r%s %s\033[K", p->label,
-              FormatProgress(done, p->total, showMs, WallSeconds() - p->startSeconds, 30).c_str());
-    }
+    if (p->lastDrawn != done) DrawBar(p, done, showMs, WallSeconds() - p->startSeconds);
     fputc('\n', p->out);
     fflush(p->out);
   }
