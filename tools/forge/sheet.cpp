@@ -31,8 +31,11 @@ Picture Screen(const std::vector<ImageFile>& images, const std::vector<Layer>& l
       float X = float(c) + 0.5f - 512.0f, Y = (384.0f - float(r) - 0.5f) / 1.5f;
       float px[3] = {0.08f, 0.1f, 0.16f + 0.08f * (Y + 256) / 512};
       for (const Layer& l : layers) {
-        const Picture& col = Find(images, l.colour)->picture;
-        const Picture& msk = Find(images, l.mask)->picture;
+        const ImageFile* colourFile = Find(images, l.colour);
+        const ImageFile* maskFile = Find(images, l.mask);
+        if (!colourFile || !maskFile) continue;
+        const Picture& col = colourFile->picture;
+        const Picture& msk = maskFile->picture;
         float u = (X - l.x) / l.scale / 1024.0f + 0.5f, v = (Y - l.y) / l.scale / 512.0f + 0.5f;
         if (u < 0 || u >= 1 || v < 0 || v >= 1) continue;
         int ix = int(u * col.width), iy = int((1 - v) * col.height);
