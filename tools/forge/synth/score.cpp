@@ -583,7 +583,9 @@ void Opening(Writer& w, const Bars& bars) {
       double len = i >= 17 ? BarMs(b) : 2 * BarMs(b);
       Pad(w, kPadWarm, b.startMs, len, c, 55, 0.8f, -1.6f + 1.6f * open, -1.2f + 1.6f * open);
     }
-    if (i >= 5 && i <= 8 && i % 2 == 1) w.Add(kBassSub, b.startMs, 2 * BarMs(b) - 50, BassRoot(c) + 12.0f, 0.8f);
+    if (i >= 1 && i <= 8 && i % 2 == 1)
+      w.Add(kBassSub, b.startMs, 2 * BarMs(b) - 50, BassRoot(c) + 12.0f, i < 5 ? 0.5f : 0.8f);
+    if (i <= 2) Line(w, b, kBell, i == 1 ? "A5/8 E5/8" : "C6/8 B5/4 E5/4", 0.45f, 0, 1.0);
     if (i >= 9 && i <= 16) Bass(w, b, kBassOff, c, "..R...R...R...R.", 0.75f);
     if (i >= 17) Bass(w, b, kBassOff, c, "..R...R...O.R.O.", 0.9f);
     if (i >= 3) {
