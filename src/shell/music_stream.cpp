@@ -18,6 +18,12 @@ struct MusicStream {
 
   SDL_AudioDeviceID device = 0;
   bool holdsAudio = false;  // this stream took a reference on SDL's audio subsystem
+  // The dummy driver sleeps a buffer's length after each callback, so it falls
+  // behind by its own overhead; without a device to follow, the position runs
+  // on the wall clock from the last seek instead.
+  bool wallClock = false;
+  int64_t anchorFrame = 0;
+  SteadyClock::time_point anchorTime;
 
   // Guarded by the device lock once the device is open.
   int64_t handedFrames = 0;    // frames handed to the device: the position of the next one
@@ -60,6 +66,8 @@ bool OpenDevice(MusicStream* s, bool dummy) {
     return false;
   }
   s->holdsAudio = true;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  s->wallClock = driver && (strcmp(driver, "dummy") == 0 || strcmp(driver, "disk") == 0);
   return true;
 }
 
@@ -103,6 +111,8 @@ int PlayMusicStream(MusicStream* s, std::string* note) {
   s->callbackStart = s->handedFrames;
   s->callbackFrames = 0;
   s->callbackTime = SteadyClock::now();
+  s->anchorFrame = s->handedFrames;
+  s->anchorTime = s->callbackTime;
   UnlockStream(s);
   SDL_PauseAudioDevice(s->device, 0);
   return 0;
@@ -155,6 +165,8 @@ void SetMusicStreamTime(MusicStream* s, int32_t ms) {
   s->callbackStart = frame;
   s->callbackFrames = 0;
   s->callbackTime = SteadyClock::now();
+  s->anchorFrame = frame;
+  s->anchorTime = s->callbackTime;
   UnlockStream(s);
 }
 
@@ -162,7 +174,10 @@ int32_t GetMusicStreamTime(MusicStream* s) {
   if (!s) return 0;
   LockStream(s);
   int64_t frame = s->callbackStart;
-  if (s->device) {
+  if (s->device && s->wallClock) {
+    double seconds = std::chrono::duration<double>(SteadyClock::now() - s->anchorTime).count();
+    frame = s->anchorFrame + int64_t(seconds * s->rate);
+  } else if (s->device) {
     // Between callbacks the device plays the latest buffer at the file's rate.
     double seconds = std::chrono::duration<double>(SteadyClock::now() - s->callbackTime).count();
     int64_t played = int64_t(seconds * s->rate);
