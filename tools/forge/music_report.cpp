@@ -21,22 +21,12 @@ double Db(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -20
 int MusicReport(const std::string& dir) {
   auto t0 = std::chrono::steady_clock::now();
   std::clock_t cpu0 = std::clock();
-  std::string bytes, error;
+  std::string bytes;
   synth::TrackStats stats;
-  if (!synth::MakeTrack(bytes, &stats, error)) {
-    fprintf(stderr, "music report: %s\n", error.c_str());
-    return 1;
-  }
+  if (!synth::ForgeTrack(dir, &bytes, &stats)) return 1;
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   double cpu = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
   std::string path = dir + "/Music/quendel2b.ogg";
-  FILE* f = fopen(path.c_str(), "wb");
-  bool written = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (f) written = (fclose(f) == 0) && written;
-  if (!written) {
-    fprintf(stderr, "music report: can't write %s\n", path.c_str());
-    return 1;
-  }
 
   synth::Stereo decoded;
   int rate = 0, channels = 0;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "synth/meter.h"
 #include "synth/score.h"
@@ -28,6 +29,17 @@ void MasterToTarget(const Song& song, const Stereo& mix, float ceilingDb, float&
     gainDb += miss;
   }
   MasterMix(song, mix, gainDb, DbToGain(ceilingDb), out);
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::string temp = path + ".part";
+  FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fclose(f) == 0) && ok;
+  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) std::remove(temp.c_str());
+  return ok;
 }
 
 }  // namespace
@@ -67,6 +79,21 @@ bool MakeTrack(std::string& ogg, TrackStats* stats, std::string& error) {
   }
   error = "the true peak stays above the limit";
   return false;
+}
+
+bool ForgeTrack(const std::string& dir, std::string* ogg, TrackStats* stats) {
+  std::string bytes, error;
+  if (!MakeTrack(bytes, stats, error)) {
+    std::fprintf(stderr, "marvoke-forge: can't make the music: %s\n", error.c_str());
+    return false;
+  }
+  std::string path = dir + "/Music/quendel2b.ogg";
+  if (!WriteFile(path, bytes)) {
+    std::fprintf(stderr, "marvoke-forge: can't write %s\n", path.c_str());
+    return false;
+  }
+  if (ogg) *ogg = std::move(bytes);
+  return true;
 }
 
 }  // namespace synth

@@ -24,4 +24,9 @@ struct TrackStats {
 // limiter's ceiling lowered until its true peak stays under kMaxTruePeakDb.
 bool MakeTrack(std::string& ogg, TrackStats* stats, std::string& error);
 
+// Makes the track and writes it to DIR/Music/quendel2b.ogg (through a temporary
+// file, so a failed run never leaves a truncated track). Reports failures on
+// standard error. `ogg` and `stats` may be null.
+bool ForgeTrack(const std::string& dir, std::string* ogg, TrackStats* stats);
+
 }  // namespace synth
