@@ -188,10 +188,15 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
     hooks.drawFrame(t, hooks.user);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame.data());
     SwapFrame();
-    if (video && !EncodeFrame(&encoder, frame.data(), frame.size())) {
-      fprintf(log, "\nThe encoder stopped taking frames (see its message above).\n");
-      r->failed = true;
-      break;
+    if (video) {
+      double before = WallSeconds();
+      bool written = EncodeFrame(&encoder, frame.data(), frame.size());
+      r->encoderWaitSeconds += WallSeconds() - before;
+      if (!written) {
+        fprintf(log, "\nThe encoder stopped taking frames (see its message above).\n");
+        r->failed = true;
+        break;
+      }
     }
     if (!o.pngDir.empty()) {
       snprintf(pngPath, sizeof pngPath, "%s/frame_%06" PRId64 ".png", o.pngDir.c_str(), n);
@@ -240,6 +245,10 @@ void PrintCaptureSummary(const CaptureOptions& o, const CaptureResult& r, FILE* 
             "Capture throughput: %.1f frames per second, %.3f show seconds per wall second "
             "(%.1f s wall).\n",
             double(r.framesDone) / r.wallSeconds, showSeconds / r.wallSeconds, r.wallSeconds);
+  // Time spent blocked on a full pipe says whether the encoder holds the capture back.
+  if (r.wallSeconds > 0 && !o.videoPath.empty())
+    fprintf(log, "Waiting on the encoder: %.1f s (%.0f %% of the wall time).\n",
+            r.encoderWaitSeconds, 100.0 * r.encoderWaitSeconds / r.wallSeconds);
   if (r.failed) return;
   if (!o.videoPath.empty())
     fprintf(log, "Video: %s (%dx%d, %s)\n", o.videoPath.c_str(), o.outWidth, o.outHeight,

@@ -26,6 +26,7 @@ struct CaptureResult {
   bool interrupted = false;  // Ctrl-C, SIGTERM or a closed output
   bool failed = false;       // encoder or file error
   double wallSeconds = 0;    // the captured frames only, without pre-roll
+  double encoderWaitSeconds = 0;  // of those, blocked handing frames to the encoder
 };
 
 // Pre-roll (when fromMs > 0), then frames [fromMs, toMs) to the video, PNG
