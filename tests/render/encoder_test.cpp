@@ -11,15 +11,15 @@ namespace {
 
 class EncoderTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    dir = TestDir("encoder");
-    ogg = dir + "/music.ogg";
-    ASSERT_TRUE(WriteTestOgg(ogg, 4.0));
-  }
   void SetUp() override {
     int status = 0;
     RunCommand("ffmpeg -version >/dev/null 2>&1", &status);
     if (status != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    // A folder per test: CTest runs them in parallel processes.
+    dir = TestDir(std::string("encoder-") +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ogg = dir + "/music.ogg";
+    ASSERT_TRUE(WriteTestOgg(ogg, 4.0));
   }
   EncoderSettings Settings(const std::string& name, int64_t frames) {
     EncoderSettings s;
@@ -41,9 +41,8 @@ class EncoderTest : public ::testing::Test {
       ASSERT_TRUE(EncodeFrame(e, rgb.data(), rgb.size())) << "frame " << n;
     }
   }
-  static std::string dir, ogg;
+  std::string dir, ogg;
 };
-std::string EncoderTest::dir, EncoderTest::ogg;
 
 TEST_F(EncoderTest, VideoDecodesWithEveryFrameAndMatchingAudio) {
   EncoderSettings s = Settings("full.mp4", 45);
