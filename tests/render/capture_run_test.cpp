@@ -122,6 +122,23 @@ TEST_F(CaptureRunTest, VideoHasEveryFrameAndItsStretchOfMusic) {
   EXPECT_EQ(video.height, 192);
   ASSERT_TRUE(audio.present);
   EXPECT_NEAR(audio.duration, video.duration, 1001 / 30000.0);
+
+  // Decoded, the first frame is upright (blue on top) and drawn at 500 ms
+  // (red 500 & 255 = 244 at the bottom), within the codec's loss.
+  int status = 0;
+  RunCommand("ffmpeg -v error -y -i '" + o.videoPath + "' -frames:v 1 '" + dir + "/first.png'",
+             &status);
+  ASSERT_EQ(status, 0);
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  ASSERT_TRUE(ReadPngRgb(dir + "/first.png", &w, &h, &rgb));
+  ASSERT_EQ(w, 256);
+  const uint8_t* top = &rgb[(size_t(20) * w + 128) * 3];
+  const uint8_t* bottom = &rgb[(size_t(h - 20) * w + 128) * 3];
+  EXPECT_GT(top[2], 230);
+  EXPECT_LT(top[0], 25);
+  EXPECT_NEAR(bottom[0], 244, 8);
+  EXPECT_LT(bottom[2], 25);
 }
 
 TEST_F(CaptureRunTest, CtrlCEndsWithAPlayableVideo) {
