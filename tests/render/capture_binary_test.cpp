@@ -29,6 +29,9 @@ pid_t Spawn(const std::vector<std::string>& args, int* errFd) {
   if (pipe(fds) != 0) return -1;
   pid_t pid = fork();
   if (pid == 0) {
+    // Its own process group, like a job in a shell: a terminal's Ctrl-C goes
+    // to the whole group.
+    setpgid(0, 0);
     dup2(fds[1], 2);
     int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
@@ -64,7 +67,7 @@ TEST(CaptureBinary, CtrlCLeavesAPlayableVideo) {
   while ((n = read(err, buffer, sizeof buffer)) > 0) {
     log.append(buffer, size_t(n));
     if (!sent && log.find("Encoding  10%") != std::string::npos) {
-      kill(pid, SIGINT);
+      kill(-pid, SIGINT);  // the whole group, as a terminal's Ctrl-C: ffmpeg is not in it
       sent = true;
     }
   }
