@@ -81,6 +81,10 @@ void AddSheetFrame(ContactSheet* s, const uint8_t* frame, int32_t musicMs) {
       for (int c = 0; c < 3; ++c) out[tx * 3 + c] = uint8_t((sum[c] + n / 2) / n);
     }
   }
+  // A grey strip under each picture keeps dark frames apart on the sheet.
+  for (int y = cellY + th; y < cellY + th + s->labelHeight; ++y)
+    for (int x = cellX; x < cellX + tw - 1; ++x)
+      for (int c = 0; c < 3; ++c) s->rgb[(size_t(y) * width + x) * 3 + c] = 48;
   DrawSheetText(s->rgb.data(), width, SheetHeight(*s), cellX + 3, cellY + th + 2,
                 SheetTimeLabel(musicMs).c_str(), 2, 255, 255, 255);
   ++s->filled;
