@@ -109,5 +109,6 @@ int RunShow(const ShowRunOptions& options) {
 
   CloseMusicStream(stream);
   CloseShowWindow();
+  SDL_Quit();
   return 0;
 }

@@ -10,14 +10,15 @@
 void BeginShow(uint32_t nowTicks);
 
 // The first frame: black with the loading text, swapped; then the loading
-// sequence, which draws and swaps its own frames.
+// sequence, which draws and swaps its own frames. The loading text frame
+// leaves the render-area view and the 2D state of the overlay (Set2dState).
 void RunStartup();
 
 // "Initialization finished in %.2f seconds! " since BeginShow.
 void PrintInitializationTime(uint32_t nowTicks, FILE* out = stdout);
 
 // One frame at musicTime: render-area view, timeline, frame counter, post pass
-// and overlay. nowTicks (ms) drives the frames-per-second window; the first
+// and overlay; leaves what the overlay leaves (window view, 2D state). nowTicks (ms) drives the frames-per-second window; the first
 // frame opens it and reports 1.
 void DrawShowFrame(int32_t musicTime, uint32_t nowTicks);
 
