@@ -1,6 +1,7 @@
 #include "shell/music_stream.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -46,6 +47,24 @@ void UnlockStream(MusicStream* s) {
   if (s->device) SDL_UnlockAudioDevice(s->device);
 }
 
+// ALSA prints its own lines to standard error when no card answers; the one
+// line the show prints says what happened instead. SDL loads ALSA itself, so
+// its handler setter is reached the same way. nullptr restores ALSA's default.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietAlsa(bool quiet) {
+  const char* driver = SDL_GetCurrentAudioDriver();
+  if (!driver || strcmp(driver, "alsa") != 0) return;
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+  if (!alsa) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  auto setHandler = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+  if (setHandler) {
+    setHandler(quiet ? IgnoreAlsaError : nullptr);
+  }
+  dlclose(alsa);
+}
+
 // Opens a device in the file's own format (SDL converts when the hardware
 // differs), so the callback always counts frames of the file.
 bool OpenDevice(MusicStream* s, bool dummy) {
@@ -60,7 +79,9 @@ bool OpenDevice(MusicStream* s, bool dummy) {
   want.callback = AudioCallback;
   want.userdata = s;
   SDL_AudioSpec have{};
+  QuietAlsa(true);
   s->device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  QuietAlsa(false);
   if (!s->device) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
@@ -199,3 +220,9 @@ void CloseMusicStream(MusicStream* s) {
 
 int MusicStreamRate(const MusicStream* s) { return s->rate; }
 int MusicStreamChannels(const MusicStream* s) { return s->channels; }
+
+void SetMusicStreamFollowsDevice(MusicStream* s, bool follow) {
+  LockStream(s);
+  s->wallClock = !follow;
+  UnlockStream(s);
+}

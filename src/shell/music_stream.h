@@ -29,6 +29,10 @@ void CloseMusicStream(MusicStream* stream);
 int MusicStreamRate(const MusicStream* stream);
 int MusicStreamChannels(const MusicStream* stream);
 
+// For tests: count positions by the samples the device takes even on the
+// dummy driver (which otherwise follows the wall clock).
+void SetMusicStreamFollowsDevice(MusicStream* stream, bool follow);
+
 // The audio callback's work, exposed for tests: fills `bytes` of 16-bit
 // samples (silence past the end) and counts them as handed to the device.
 void FillMusicBuffer(MusicStream* stream, uint8_t* out, int bytes);

@@ -156,6 +156,36 @@ TEST_F(MusicStreamTest, PlaysOnTheDummyDriverInRealTime) {
   CloseMusicStream(s);
 }
 
+// On a real device the position is the samples the device has taken, moved
+// on between callbacks by the wall clock but never past what was handed over.
+TEST_F(MusicStreamTest, PositionFollowsTheSamplesTheDeviceTakes) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ASSERT_TRUE(WriteTestOgg(File("tone.ogg"), 1.0));
+  MusicStream* s = OpenMusicStream(File("tone.ogg").c_str());
+  ASSERT_NE(nullptr, s);
+  ASSERT_EQ(0, PlayMusicStream(s));
+  SetMusicStreamFollowsDevice(s, true);
+  SetMusicStreamTime(s, 100);
+  auto start = std::chrono::steady_clock::now();
+  int32_t previous = GetMusicStreamTime(s);
+  EXPECT_GE(previous, 100);
+  int distinct = 0;
+  for (int i = 0; i < 40; ++i) {
+    Sleep(10);
+    int32_t t = GetMusicStreamTime(s);
+    EXPECT_GE(t, previous);
+    distinct += t != previous;
+    previous = t;
+  }
+  double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count();
+  // The dummy driver only ever falls behind; at most one buffer runs ahead.
+  EXPECT_LE(previous - 100, wall + 50);
+  EXPECT_GE(previous - 100, wall * 0.5);
+  EXPECT_GT(distinct, 20);
+  CloseMusicStream(s);
+}
+
 TEST_F(MusicStreamTest, FallsBackToTheDummyDriverWhenNoDeviceOpens) {
   setenv("SDL_AUDIODRIVER", "no-such-audio-driver", 1);
   ASSERT_TRUE(WriteTestOgg(File("tone.ogg"), 1.0));
