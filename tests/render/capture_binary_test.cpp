@@ -12,6 +12,7 @@
 
 #include "frame_clock.h"
 #include "gl_test.h"
+#include "ogg_encode.h"
 #include "render_test_util.h"
 #include "shell/capture.h"
 #include "shell/overlay.h"

@@ -10,6 +10,7 @@
 
 #include "capture_run.h"
 #include "gl_test.h"
+#include "ogg_encode.h"
 #include "render_test_util.h"
 
 namespace {

@@ -2,78 +2,12 @@
 
 #include <sys/wait.h>
 #include <png.h>
-#include <vorbis/vorbisenc.h>
 
-#include <cstring>
-
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <vector>
-
-bool WriteTestOgg(const std::string& path, double seconds) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  if (vorbis_encode_init_vbr(&vi, 2, 44100, 0.3f) != 0) {
-    fclose(f);
-    return false;
-  }
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_block vb;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 1);
-  ogg_packet header, comments, codes;
-  vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codes);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &comments);
-  ogg_stream_packetin(&os, &codes);
-  ogg_page page;
-  while (ogg_stream_flush(&os, &page)) {
-    fwrite(page.header, 1, page.header_len, f);
-    fwrite(page.body, 1, page.body_len, f);
-  }
-  long total = long(seconds * 44100), done = 0;
-  bool eos = false;
-  while (!eos) {
-    long n = total - done < 1024 ? total - done : 1024;
-    if (n > 0) {
-      float** buffer = vorbis_analysis_buffer(&vd, int(n));
-      for (long i = 0; i < n; ++i) {
-        float v = 0.3f * std::sin(float(done + i) * 2 * 3.14159265f * 440 / 44100);
-        buffer[0][i] = v;
-        buffer[1][i] = v;
-      }
-      done += n;
-    }
-    vorbis_analysis_wrote(&vd, int(n));
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      ogg_packet op;
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &page)) {
-          fwrite(page.header, 1, page.header_len, f);
-          fwrite(page.body, 1, page.body_len, f);
-          if (ogg_page_eos(&page)) eos = true;
-        }
-      }
-    }
-  }
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return fclose(f) == 0;
-}
 
 std::string RunCommand(const std::string& command, int* status) {
   std::string out;

@@ -1,12 +1,9 @@
-// Helpers of the render tests: a short Ogg Vorbis file, ffprobe queries and
-// running the built marvoke-render.
+// Helpers of the render tests: ffprobe queries and running the built
+// marvoke-render. Test music comes from the shared ogg_encode.h.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Writes a stereo 44.1 kHz sine of the given length; false on failure.
-bool WriteTestOgg(const std::string& path, double seconds);
 
 // Runs a shell command, returns its standard output; *status gets the exit code.
 std::string RunCommand(const std::string& command, int* status = nullptr);
