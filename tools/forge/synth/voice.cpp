@@ -22,6 +22,16 @@ void PanGains(float pan, float& l, float& r) {
 
 float NoteHz(const Voice& v) { return MidiToHz(v.note.pitch + 12.0f * v.patch->octave); }
 
+// Adds one stereo sample to its dry pair (music or drums) and to the effect sends.
+void SendSample(const Patch& p, const Buses& b, float* dryL, float* dryR, int i, float outL,
+                float outR) {
+  dryL[i] += outL;
+  dryR[i] += outR;
+  b.delay[i] += (outL + outR) * p.delaySend;
+  b.reverbL[i] += outL * p.reverbSend;
+  b.reverbR[i] += outR * p.reverbSend;
+}
+
 void RenderSynth(Voice& v, const Buses& b, int from, int count) {
   const Patch& p = *v.patch;
   float t = v.age / static_cast<float>(kSampleRate);
@@ -86,11 +96,7 @@ void RenderSynth(Voice& v, const Buses& b, int from, int count) {
     v.drop *= dropStep;
     outL *= env;
     outR *= env;
-    b.musicL[i] += outL;
-    b.musicR[i] += outR;
-    b.delay[i] += (outL + outR) * p.delaySend;
-    b.reverbL[i] += outL * p.reverbSend;
-    b.reverbR[i] += outR * p.reverbSend;
+    SendSample(p, b, b.musicL, b.musicR, i, outL, outR);
     ++v.age;
     if (v.released && v.amp.stage == Stage::Idle) {
       v.done = true;
@@ -117,11 +123,7 @@ void RenderFm(Voice& v, const Buses& b, int from, int count) {
     TickOsc(v.osc[0], Wave::Sine);
     float env = TickAdsr(v.amp) * level * (1.0f - p.duck * b.duck[i]);
     float outL = s * env * panL, outR = s * env * panR;
-    b.musicL[i] += outL;
-    b.musicR[i] += outR;
-    b.delay[i] += (outL + outR) * p.delaySend;
-    b.reverbL[i] += outL * p.reverbSend;
-    b.reverbR[i] += outR * p.reverbSend;
+    SendSample(p, b, b.musicL, b.musicR, i, outL, outR);
     ++v.age;
     if (v.released && v.amp.stage == Stage::Idle) {
       v.done = true;
@@ -197,11 +199,7 @@ void RenderDrum(Voice& v, const Buses& b, int from, int count) {
     if (p.kind != Kind::Clap && p.kind != Kind::Hat && p.kind != Kind::Riser) v.noiseLevel *= v.noiseDecayCoef;
     out *= level;
     float outL = out * panL, outR = out * panR;
-    b.drumL[i] += outL;
-    b.drumR[i] += outR;
-    b.delay[i] += (outL + outR) * p.delaySend;
-    b.reverbL[i] += outL * p.reverbSend;
-    b.reverbR[i] += outR * p.reverbSend;
+    SendSample(p, b, b.drumL, b.drumR, i, outL, outR);
     ++v.age;
     bool riserHolding = p.kind == Kind::Riser && v.age < v.note.length;
     if (!riserHolding && v.toneLevel < kSilent && v.noiseLevel < kSilent) {
