@@ -55,22 +55,32 @@ void RepeatWrap() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
 }
 
+// Mode 5, first pass: the object's own texture, lit, in its blend mode.
+void LitTexturePass(Scene& scene, int index, const SceneObject& o) {
+  glBindTexture(GL_TEXTURE_2D, o.textureName);
+  TextureOn(o.modulate ? GL_MODULATE : GL_ADD);
+  glEnable(GL_LIGHTING);
+  ApplyBlendMode(scene, index);
+  SphereTest(o);
+}
+
+// Mode 5, second pass: the cube environment, unlit, over the first.
+void CubeReflectionPass(const SceneObject& o) {
+  TextureOn(GL_MODULATE);
+  EnvBlend();
+  glDisable(GL_LIGHTING);
+  BindCubeEnvironment(o.cubeTextureName);
+}
+
 // Sets up pass `pass`; returns the depth function it draws with.
 GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
   const int mode = o.renderMode;
   if (o.extraPass) {
     if (mode == 5) {
       if (pass == 0) {
-        glBindTexture(GL_TEXTURE_2D, o.textureName);
-        TextureOn(o.modulate ? GL_MODULATE : GL_ADD);
-        glEnable(GL_LIGHTING);
-        ApplyBlendMode(scene, index);
-        SphereTest(o);
+        LitTexturePass(scene, index, o);
       } else if (pass == 1) {
-        TextureOn(GL_MODULATE);
-        EnvBlend();
-        glDisable(GL_LIGHTING);
-        BindCubeEnvironment(o.cubeTextureName);
+        CubeReflectionPass(o);
       } else {
         TextureOn(GL_MODULATE);
         EnvBlend();
@@ -113,17 +123,10 @@ GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
       return GL_LEQUAL;
     case 5:
       if (pass == 0) {
-        glBindTexture(GL_TEXTURE_2D, o.textureName);
-        TextureOn(o.modulate ? GL_MODULATE : GL_ADD);
-        glEnable(GL_LIGHTING);
-        ApplyBlendMode(scene, index);
-        SphereTest(o);
+        LitTexturePass(scene, index, o);
         return GL_LEQUAL;
       }
-      TextureOn(GL_MODULATE);
-      EnvBlend();
-      glDisable(GL_LIGHTING);
-      BindCubeEnvironment(o.cubeTextureName);
+      CubeReflectionPass(o);
       return GL_EQUAL;
     default:  // 0, and the unused modes 2 and 3 drawn like it
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
