@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "assets/file_error.h"
 #include "assets/image.h"
 #include "sample_files.h"
 #include "shell/settings.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -26,22 +24,13 @@ void RecordBox(const char* text, const char* caption) {
 class ImageFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("marvoke-image-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
     SetFileErrorBox(RecordBox);
     boxCount = 0;
     quitRequested = 0;
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
     SetFileErrorBox(nullptr);
     quitRequested = 0;
-  }
-  std::string Write(const std::string& name, const Bytes& bytes) {
-    std::string path = (dir_ / name).string();
-    EXPECT_TRUE(samples::WriteFile(path, bytes));
-    return path;
   }
   // An image with recognisable content, to see that failures leave it alone.
   static Image Marked() {
@@ -56,7 +45,7 @@ class ImageFiles : public ::testing::Test {
     EXPECT_EQ(image.height, 1u);
     EXPECT_EQ(image.pixels, (Bytes{1, 2, 3}));
   }
-  std::filesystem::path dir_;
+  samples::TempFolder files_{"image"};
 };
 
 void ExpectPixel(const Image& image, int index, int r, int g, int b, int tolerance) {
@@ -69,7 +58,7 @@ void ExpectPixel(const Image& image, int index, int r, int g, int b, int toleran
 TEST_F(ImageFiles, JpegIsStoredBottomRowFirst) {
   // Top row red, green; bottom row blue, white.
   Bytes rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-  std::string path = Write("2x2.jpg", samples::EncodeJpeg(2, 2, 3, rgb));
+  std::string path = files_.Write("2x2.jpg", samples::EncodeJpeg(2, 2, 3, rgb));
   Image image;
   ASSERT_TRUE(LoadJpeg(image, path.c_str()));
   EXPECT_EQ(image.width, 2u);
@@ -85,7 +74,7 @@ TEST_F(ImageFiles, JpegIsStoredBottomRowFirst) {
 
 TEST_F(ImageFiles, GreyAndCmykJpegsBecomeRgb) {
   Image image;
-  std::string grey = Write("grey.jpg", samples::EncodeJpeg(3, 1, 1, {0, 128, 255}));
+  std::string grey = files_.Write("grey.jpg", samples::EncodeJpeg(3, 1, 1, {0, 128, 255}));
   ASSERT_TRUE(LoadJpeg(image, grey.c_str()));
   ASSERT_EQ(image.pixels.size(), 9u);
   ExpectPixel(image, 0, 0, 0, 0, 4);
@@ -93,8 +82,9 @@ TEST_F(ImageFiles, GreyAndCmykJpegsBecomeRgb) {
   ExpectPixel(image, 2, 255, 255, 255, 4);
 
   // Inverted CMYK (0 = full ink): cyan ink only, then black ink only.
-  std::string cmyk = Write("cmyk.jpg", samples::EncodeJpeg(2, 1, 4, {0, 255, 255, 255,  //
-                                                                      255, 255, 255, 0}));
+  std::string cmyk = files_.Write("cmyk.jpg", samples::EncodeJpeg(2, 1, 4,
+                                                                  {0, 255, 255, 255,  //
+                                                                   255, 255, 255, 0}));
   ASSERT_TRUE(LoadJpeg(image, cmyk.c_str()));
   ASSERT_EQ(image.pixels.size(), 6u);
   ExpectPixel(image, 0, 0, 255, 255, 8);
@@ -116,7 +106,7 @@ TEST_F(ImageFiles, UnreadableJpegsAreReportedAndLeaveTheImage) {
                {"empty.jpg", {}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string path = Write(c.name, c.bytes);
+    std::string path = files_.Write(c.name, c.bytes);
     Image image = Marked();
     quitRequested = 0;
     EXPECT_FALSE(LoadJpeg(image, path.c_str()));
@@ -128,7 +118,7 @@ TEST_F(ImageFiles, UnreadableJpegsAreReportedAndLeaveTheImage) {
 
   Image image = Marked();
   quitRequested = 0;
-  std::string missing = (dir_ / "missing.jpg").string();
+  std::string missing = files_.Path("missing.jpg");
   EXPECT_FALSE(LoadJpeg(image, missing.c_str()));
   ExpectMarked(image);
   EXPECT_EQ(lastBoxText, "Can't load file " + missing);
@@ -151,15 +141,15 @@ TEST_F(ImageFiles, PalettedPcx) {
   Bytes palette = GreyPalette();
   file.insert(file.end(), palette.begin(), palette.end());
   Image image;
-  ASSERT_TRUE(LoadPcx(image, Write("run.pcx", file).c_str()));
+  ASSERT_TRUE(LoadPcx(image, files_.Write("run.pcx", file).c_str()));
   EXPECT_EQ(image.width, 3u);
   EXPECT_EQ(image.height, 1u);
   for (int i = 0; i < 3; ++i) ExpectPixel(image, i, 70, 71, 72, 0);
 
   // 4 x 3, stored upside down; the encoder's runs cross lines.
   Bytes indices = {1, 1, 1, 1, 1, 1, 2, 2, 3, 4, 5, 200};
-  ASSERT_TRUE(LoadPcx(image, Write("p.pcx", samples::PalettedPcx(4, 3, indices, GreyPalette()))
-                                 .c_str()));
+  ASSERT_TRUE(LoadPcx(
+      image, files_.Write("p.pcx", samples::PalettedPcx(4, 3, indices, GreyPalette())).c_str()));
   EXPECT_EQ(image.width, 4u);
   EXPECT_EQ(image.height, 3u);
   const int expected[12] = {3, 4, 5, 200, 1, 1, 2, 2, 1, 1, 1, 1};
@@ -173,7 +163,7 @@ TEST_F(ImageFiles, PlanarPcxRowsAreRedGreenBlueLines) {
                 31, 32, 33, 34, 41, 42, 43, 44, 51, 52, 53, 54};
   file.insert(file.end(), rows.begin(), rows.end());
   Image image;
-  ASSERT_TRUE(LoadPcx(image, Write("planar.pcx", file).c_str()));
+  ASSERT_TRUE(LoadPcx(image, files_.Write("planar.pcx", file).c_str()));
   EXPECT_EQ(image.width, 4u);
   EXPECT_EQ(image.height, 2u);  // Ymax − Ymin + 1
   ExpectPixel(image, 0, 31, 41, 51, 0);
@@ -184,7 +174,7 @@ TEST_F(ImageFiles, PlanarPcxRowsAreRedGreenBlueLines) {
   // The writer's own runs, crossing plane lines and rows.
   Bytes rgb(5 * 3 * 3, 0xD0);
   rgb[0] = 9;
-  ASSERT_TRUE(LoadPcx(image, Write("p2.pcx", samples::PlanarPcx(5, 3, rgb)).c_str()));
+  ASSERT_TRUE(LoadPcx(image, files_.Write("p2.pcx", samples::PlanarPcx(5, 3, rgb)).c_str()));
   ExpectPixel(image, 10, 9, 0xD0, 0xD0, 0);  // top-left is stored last
   ExpectPixel(image, 0, 0xD0, 0xD0, 0xD0, 0);
 }
@@ -197,7 +187,7 @@ TEST_F(ImageFiles, PcxWidthIsBytesPerLineAndZeroCountsSkip) {
   // Green and blue: one run of 10 crossing from the green line into the blue one.
   file.insert(file.end(), {0xCA, 0x50});
   Image image;
-  ASSERT_TRUE(LoadPcx(image, Write("w5.pcx", file).c_str()));
+  ASSERT_TRUE(LoadPcx(image, files_.Write("w5.pcx", file).c_str()));
   EXPECT_EQ(image.width, 5u);
   ExpectPixel(image, 0, 0, 0x50, 0x50, 0);
   ExpectPixel(image, 1, 1, 0x50, 0x50, 0);
@@ -206,7 +196,7 @@ TEST_F(ImageFiles, PcxWidthIsBytesPerLineAndZeroCountsSkip) {
   // A run past the last byte is cut there.
   Bytes over = samples::PcxHeader(2, 0, 0, 3, 8);
   over.insert(over.end(), {0xFF, 0x11});
-  ASSERT_TRUE(LoadPcx(image, Write("over.pcx", over).c_str()));
+  ASSERT_TRUE(LoadPcx(image, files_.Write("over.pcx", over).c_str()));
   EXPECT_EQ(image.pixels, (Bytes{0x11, 0x11, 0x11, 0x11, 0x11, 0x11}));
 }
 
@@ -246,7 +236,7 @@ TEST_F(ImageFiles, BadPcxFilesAreRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Image image = Marked();
-    EXPECT_FALSE(LoadPcx(image, Write(std::string(c.name) + ".pcx", c.bytes).c_str()));
+    EXPECT_FALSE(LoadPcx(image, files_.Write(std::string(c.name) + ".pcx", c.bytes).c_str()));
     ExpectMarked(image);
   }
   EXPECT_EQ(boxCount, 0);  // malformed content is not boxed
@@ -254,7 +244,7 @@ TEST_F(ImageFiles, BadPcxFilesAreRefused) {
 }
 
 TEST_F(ImageFiles, UnopenablePcxEndsTheProcessWithCodeOne) {
-  std::string missing = (dir_ / "missing.pcx").string();
+  std::string missing = files_.Path("missing.pcx");
   EXPECT_EXIT(
       {
         Image image;
@@ -268,7 +258,7 @@ TEST_F(ImageFiles, HeightFieldIsColumnMajor) {
   Bytes rgb(3 * 2 * 3, 0);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) rgb[(y * 3 + x) * 3] = static_cast<uint8_t>(10 * x + (1 - y));
-  std::string path = Write("height.pcx", samples::PlanarPcx(3, 2, rgb));
+  std::string path = files_.Write("height.pcx", samples::PlanarPcx(3, 2, rgb));
   Image image;
   float values[7];
   for (float& v : values) v = -1.0f;

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "assets/file_error.h"
 #include "assets/load_3ds.h"
 #include "sample_files.h"
 #include "shell/settings.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -21,25 +19,17 @@ void RecordBox(const char* text, const char*) { lastBoxText = text; }
 class Load3ds : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("marvoke-3ds-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
     SetFileErrorBox(RecordBox);
     quitRequested = 0;
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
     SetFileErrorBox(nullptr);
     quitRequested = 0;
   }
-  std::string Write(const std::string& name, const Bytes& bytes) {
-    std::string path = (dir_ / name).string();
-    EXPECT_TRUE(WriteFile(path, bytes));
-    return path;
-  }
   int32_t Load(Scene& scene, const Bytes& bytes) {
-    return LoadScene(scene, Write("model.3ds", bytes).c_str());
+    return LoadScene(scene, files_.Write("model.3ds", bytes).c_str());
   }
-  std::filesystem::path dir_;
+  TempFolder files_{"3ds"};
 };
 
 // Everything that draws an object indexes its arrays with its counts and faces.
@@ -131,7 +121,7 @@ TEST_F(Load3ds, TwoFilesIntoOneScene) {
   Vector4* firstVertices = scene.objects[0]->vertices;
   // The second file's lists outside any object must not touch the first file's meshes.
   Bytes stray = Main3ds(Editor(Join({VertexList({9, 9, 9}), QuadMesh("Second")})));
-  ASSERT_EQ(LoadScene(scene, Write("second.3ds", stray).c_str()), 1);
+  ASSERT_EQ(LoadScene(scene, files_.Write("second.3ds", stray).c_str()), 1);
   ASSERT_EQ(scene.objectCount, 3);
   EXPECT_EQ(std::string(scene.objects[2]->name), "Second");
   EXPECT_EQ(scene.objects[0]->vertices, firstVertices);
@@ -166,7 +156,7 @@ TEST_F(Load3ds, UnknownChunksAreSkippedWhole) {
 
 TEST_F(Load3ds, MissingFileIsReported) {
   Scene scene(100, 1024, 512, 512, 256);
-  std::string missing = (dir_ / "missing.3ds").string();
+  std::string missing = files_.Path("missing.3ds");
   EXPECT_EQ(LoadScene(scene, missing.c_str()), 0);
   EXPECT_EQ(lastBoxText, "Can't load file " + missing);
   EXPECT_EQ(quitRequested, 1);

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 
 #include "assets/file_error.h"
@@ -10,6 +7,7 @@
 #include "gl_test.h"
 #include "sample_files.h"
 #include "shell/settings.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -21,22 +19,13 @@ class TextureUpload : public GlTest {
  protected:
   void SetUp() override {
     GlTest::SetUp();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("marvoke-texture-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir_);
     SetFileErrorBox(IgnoreBox);
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
     SetFileErrorBox(nullptr);
     quitRequested = 0;
   }
-  std::string Write(const std::string& name, const Bytes& bytes) {
-    std::string path = (dir_ / name).string();
-    EXPECT_TRUE(samples::WriteFile(path, bytes));
-    return path;
-  }
-  std::filesystem::path dir_;
+  samples::TempFolder files_{"texture"};
 };
 
 // Three columns make 9-byte rows: read skewed unless unpacked with alignment 1.
@@ -64,7 +53,7 @@ Bytes StoredColours() {
 }
 
 TEST_F(TextureUpload, OddWidthTextureAndAlignmentRestored) {
-  std::string path = Write("c.jpg", samples::EncodeJpeg(3, 2, 3, kColours));
+  std::string path = files_.Write("c.jpg", samples::EncodeJpeg(3, 2, 3, kColours));
   Image image;
   GLuint name = 901;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -85,7 +74,7 @@ TEST_F(TextureUpload, OddWidthTextureAndAlignmentRestored) {
 TEST_F(TextureUpload, CubeFaceGoesToItsTarget) {
   // Cube faces are square.
   const Bytes square = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-  std::string path = Write("q.jpg", samples::EncodeJpeg(2, 2, 3, square));
+  std::string path = files_.Write("q.jpg", samples::EncodeJpeg(2, 2, 3, square));
   Image image;
   LoadCubeFace(image, path.c_str(), 902, 3);  // −Y
   GLint filter = 0;
@@ -100,8 +89,8 @@ TEST_F(TextureUpload, MaskedTextureTakesAlphaFromTheMaskBlue) {
   // Mask: white where the "logo" is (top middle), black elsewhere.
   Bytes mask(3 * 2 * 3, 0);
   for (int c = 0; c < 3; ++c) mask[1 * 3 + c] = 255;
-  std::string maskPath = Write("m.pcx", samples::PlanarPcx(3, 2, mask));
-  std::string colourPath = Write("c.jpg", samples::EncodeJpeg(3, 2, 3, kColours));
+  std::string maskPath = files_.Write("m.pcx", samples::PlanarPcx(3, 2, mask));
+  std::string colourPath = files_.Write("c.jpg", samples::EncodeJpeg(3, 2, 3, kColours));
   Image image;
   LoadMaskedTexture(image, maskPath.c_str(), colourPath.c_str(), 903);
   Bytes rgba = ReadTexture(GL_TEXTURE_2D, GL_RGBA, 24);
@@ -110,7 +99,7 @@ TEST_F(TextureUpload, MaskedTextureTakesAlphaFromTheMaskBlue) {
   EXPECT_NEAR(rgba[4 * 4 + 1], 255, 16);  // the green pixel's colour survives
 
   // A mask of another size is read where it overlaps and opaque elsewhere.
-  std::string small = Write("s.pcx", samples::PlanarPcx(1, 1, {9, 9, 0}));
+  std::string small = files_.Write("s.pcx", samples::PlanarPcx(1, 1, {9, 9, 0}));
   LoadMaskedTexture(image, small.c_str(), colourPath.c_str(), 904);
   rgba = ReadTexture(GL_TEXTURE_2D, GL_RGBA, 24);
   EXPECT_EQ(rgba[3], 0);
@@ -123,7 +112,7 @@ TEST_F(TextureUpload, MissingJpegUploadsThePreviousContent) {
   image.width = 1;
   image.height = 1;
   image.pixels = {10, 20, 30};
-  std::string missing = (dir_ / "none.jpg").string();
+  std::string missing = files_.Path("none.jpg");
   LoadTexture(image, missing.c_str(), 905);
   EXPECT_EQ(quitRequested, 1);
   ExpectNear(ReadTexture(GL_TEXTURE_2D, GL_RGB, 3), {10, 20, 30}, 0);
