@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "director/shared.h"
 #include "shell/clock.h"
 #include "shell/data_path.h"
 #include "shell/music_stream.h"
@@ -108,6 +109,9 @@ int RunShow(const ShowRunOptions& options) {
   }
 
   CloseMusicStream(stream);
+  // The timeline's cross-fade objects go while the context that owns their
+  // textures is still current; null when loading never ran.
+  FreeTransitionObjects();
   CloseShowWindow();
   SDL_Quit();
   return 0;
