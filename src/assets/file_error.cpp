@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "shell/settings.h"
+#include "core/settings.h"
 
 namespace {
 

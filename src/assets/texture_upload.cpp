@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "assets/image.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 
 namespace {
 

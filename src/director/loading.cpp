@@ -10,8 +10,8 @@
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
 #include "modules/modules.h"
-#include "shell/gl.h"
-#include "shell/present.h"
+#include "core/gl.h"
+#include "core/present.h"
 #include "toolkit/camera.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include "effects/target_quads.h"
 #include "effects/zoom_blur.h"
 #include "modules/modules.h"
-#include "shell/gl.h"
-#include "shell/settings.h"
+#include "core/gl.h"
+#include "core/settings.h"
 #include "toolkit/envelope.h"
 
 namespace {

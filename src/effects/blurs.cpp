@@ -1,7 +1,7 @@
 #include "effects/blurs.h"
 
 #include "effects/render_target.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 
 namespace {
 // Pass 1 reads the copy, later passes the feedback of the previous pass.

@@ -4,7 +4,7 @@
 #include <new>
 #include <memory>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 
 namespace {
 void DefineTexture(uint32_t name, int32_t slot, int32_t width, int32_t height,

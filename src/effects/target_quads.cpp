@@ -1,7 +1,7 @@
 #include "effects/target_quads.h"
 
 #include "effects/render_target.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 
 namespace {
 void BeginQuadPass(GLenum srcFactor, GLenum dstFactor) {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "effects/render_target.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 
 void ZoomBlur(const RenderTarget* target, int32_t slot, int32_t passes, float alpha, float angle,
               float quarterTurns, float zoom, float centreX, float centreY) {

@@ -1,13 +1,11 @@
-// Reading the framebuffer back and writing it out as PNG: for the offline
-// renderer, the forge's contact sheets and the GL tests.
+// Reading the framebuffer back, for the offline renderer and the GL tests.
+// PNG writing lives in assets/png_write.h.
 #pragma once
 #include <cstdint>
 #include <vector>
 
+#include "assets/png_write.h"
+
 // Reads the w x h RGB area at the lower-left corner of the current read buffer,
 // bottom row first (GL order).
 void ReadFramebufferRgb(int width, int height, std::vector<uint8_t>* rgb);
-
-// Writes 8-bit RGB rows. bottomUp: rows come bottom row first (GL order) and
-// are flipped so the file shows the picture upright.
-bool WritePng(const char* path, int width, int height, const uint8_t* rgb, bool bottomUp);

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/gl.h"
-#include "shell/present.h"
+#include "core/gl.h"
+#include "core/present.h"
 
 namespace {
 

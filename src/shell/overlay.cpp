@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "shell/view.h"
 
 namespace {

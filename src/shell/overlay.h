@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 
 // The post-pass texture, 0 until CreatePostTexture.
 GLuint PostTexture();

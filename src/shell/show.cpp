@@ -6,10 +6,10 @@
 
 #include "director/loading.h"
 #include "director/timeline.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "shell/overlay.h"
-#include "shell/present.h"
-#include "shell/settings.h"
+#include "core/present.h"
+#include "core/settings.h"
 #include "shell/view.h"
 
 namespace {

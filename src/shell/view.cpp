@@ -1,7 +1,7 @@
 #include "shell/view.h"
 
-#include "shell/gl.h"
-#include "shell/settings.h"
+#include "core/gl.h"
+#include "core/settings.h"
 
 void SetTargetView(int width, int height) {
   if (height == 0) return;

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/present.h"
-#include "shell/settings.h"
+#include "core/present.h"
+#include "core/settings.h"
 
 namespace {
 

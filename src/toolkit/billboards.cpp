@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "toolkit/math.h"
 
 void BeginBillboards(Scene& scene, unsigned texture, int tilt) {

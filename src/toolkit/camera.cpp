@@ -1,7 +1,7 @@
 #include "toolkit/camera.h"
 
 #include "assets/scene.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 
 namespace {
 void SetPerspective(Scene& scene, const CameraPose& pose, int32_t width, int32_t height) {

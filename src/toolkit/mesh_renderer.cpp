@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "toolkit/mesh_renderer.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "assets/file_error.h"
 #include "assets/load_3ds.h"
 #include "sample_files.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "temp_folder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "assets/image.h"
 #include "gl_test.h"
 #include "sample_files.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "temp_folder.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include "effects/render_target.h"
 #include "gl_test.h"
 #include "modules/modules.h"
-#include "shell/present.h"
-#include "shell/settings.h"
+#include "core/present.h"
+#include "core/settings.h"
 
 namespace fs = std::filesystem;
 

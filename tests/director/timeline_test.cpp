@@ -9,7 +9,7 @@
 #include "director/shared.h"
 #include "gl_test.h"
 #include "modules/modules.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "toolkit/camera.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include "render_test_util.h"
 #include "shell/capture.h"
 #include "shell/overlay.h"
-#include "shell/present.h"
-#include "shell/settings.h"
+#include "core/present.h"
+#include "core/settings.h"
 #include "shell/show.h"
 
 namespace {

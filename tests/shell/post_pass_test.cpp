@@ -3,7 +3,7 @@
 #include "director/timeline.h"
 #include "gl_test.h"
 #include "shell/overlay.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "shell/show.h"
 #include "shell/view.h"
 

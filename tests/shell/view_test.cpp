@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "gl_test.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "shell/view.h"
 
 namespace {

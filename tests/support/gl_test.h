@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "shell/headless.h"
 
 class GlTest : public ::testing::Test {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "toolkit/camera.h"
 
 int AddMesh(Scene& scene, const std::vector<Vector4>& positions, const std::vector<int>& faces) {

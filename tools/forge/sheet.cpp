@@ -6,7 +6,7 @@
 
 #include "forge.h"
 #include "forge_text.h"
-#include "shell/capture.h"
+#include "assets/png_write.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "effects/target_quads.h"
 #include "effects/zoom_blur.h"
 #include "render.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "toolkit/camera.h"
 
 namespace {

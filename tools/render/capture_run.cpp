@@ -18,8 +18,8 @@
 #include "frame_stats.h"
 #include "progress.h"
 #include "shell/capture.h"
-#include "shell/gl.h"
-#include "shell/present.h"
+#include "core/gl.h"
+#include "core/present.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "director/loading.h"
 #include "render.h"
 #include "shell/capture.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 
 namespace {
 

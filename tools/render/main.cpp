@@ -13,11 +13,11 @@
 #include "render.h"
 #include "shell/clock.h"
 #include "shell/data_path.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "shell/headless.h"
 #include "shell/overlay.h"
-#include "shell/present.h"
-#include "shell/settings.h"
+#include "core/present.h"
+#include "core/settings.h"
 #include "shell/show.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "render.h"
 #include "shell/capture.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 
 namespace {
 

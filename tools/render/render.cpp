@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "render.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "shell/show.h"
-#include "shell/present.h"
+#include "core/present.h"
 
 namespace {
 std::vector<RenderOption> options;

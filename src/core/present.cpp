@@ -1,4 +1,4 @@
-#include "shell/present.h"
+#include "core/present.h"
 
 namespace {
 SwapFn swapFn = nullptr;

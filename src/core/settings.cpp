@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "core/settings.h"
 
 int32_t screenWidth = 1024;
 int32_t screenHeight = 768;

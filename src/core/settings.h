@@ -1,4 +1,5 @@
-// Process-wide settings and clock state of the show, owned by the shell.
+// Process-wide settings and clock state of the show. The shell sets them; every
+// layer may read them. No window system here.
 #pragma once
 #include <cstdint>
 
