@@ -10,8 +10,8 @@
 #include "shell/clock.h"
 #include "shell/data_path.h"
 #include "shell/music_stream.h"
-#include "shell/present.h"
-#include "shell/settings.h"
+#include "core/present.h"
+#include "core/settings.h"
 #include "shell/show.h"
 #include "shell/view.h"
 #include "shell/window.h"
@@ -97,12 +97,16 @@ int RunShow(const ShowRunOptions& options) {
   StartClock(&clock, TickCount(), startTime);
   musicTime = 0;
 
-  // One event per pass at most: the loop never waits for input.
+  // Every pending event each pass, in order, and never a wait for input. SDL
+  // queues each mouse motion and key release on its own, so taking one event a
+  // frame would let the queue outgrow the frame rate and hold keys back for
+  // seconds (for minutes while paused, where a pass sleeps 250 ms).
   bool quitMessage = false;
   for (int pass = 0; !quitRequested && !quitMessage; ++pass) {
     if (loopHook) loopHook(pass, loopHookUser);
     SDL_Event event;
-    if (SDL_PollEvent(&event)) quitMessage = HandleShowEvent(event, &clock, TickCount());
+    while (!quitMessage && SDL_PollEvent(&event))
+      quitMessage = HandleShowEvent(event, &clock, TickCount());
     musicTime = ReadClock(&clock, TickCount(), startTime);
     DrawShowFrame(musicTime, TickCount());
     SwapFrame();

@@ -17,7 +17,8 @@ struct ShowRunOptions {
 int RunShow(const ShowRunOptions& options = ShowRunOptions());
 
 // The window procedure: acts on one event (keys, resize, close). Returns true
-// for the quit message, which ends the loop after the current pass.
+// for the quit message, which ends the loop after the current pass. The loop
+// hands it every event pending at the top of a pass.
 bool HandleShowEvent(const SDL_Event& event, ShowClock* clock, uint32_t nowTicks);
 
 // Called at the top of every loop pass with its index; for tests that drive

@@ -13,9 +13,9 @@
 
 #include "director/shared.h"
 #include "ogg_encode.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "shell/main_loop.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 #include "shell/window.h"
 
 namespace {
@@ -173,7 +173,7 @@ void RunAndCheck(const fs::path& folder, bool skipLoading, Driver* d, std::strin
 TEST(WindowPath, RunsUnderAVirtualDisplay) {
   if (Inside()) GTEST_SKIP() << "the inner run";
   if (system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
-  for (const char* name : {"WithMusic", "WithoutMusic"}) {
+  for (const char* name : {"WithMusic", "WithoutMusic", "EventBurst"}) {
     std::string out;
     EXPECT_EQ(0, RunUnderXvfb(name, &out)) << out;
     EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << out;
@@ -224,4 +224,69 @@ TEST(WindowInside, WithoutMusic) {
   EXPECT_LT(pause - left, 2000);
   EXPECT_LE(resume - pause, 100);  // held exactly, give or take the pass that paused
   for (size_t i = 1; i < 10; ++i) EXPECT_GE(d.times[i], d.times[i - 1]);
+}
+
+// A burst of mouse motion and key releases queued ahead of a key: the key
+// still acts on the next frame, running and paused (a paused pass sleeps
+// 250 ms, so draining one event a pass would take over a minute here).
+namespace {
+struct Burst {
+  int passes = 0;
+  int32_t beforeSeek = 0, afterSeek = 0;
+};
+
+void PushNoise(int count) {
+  for (int i = 0; i < count; ++i) {
+    SDL_Event e{};
+    if (i % 3 == 2) {
+      e.type = SDL_KEYUP;
+      e.key.keysym.sym = SDLK_a;
+      e.key.state = SDL_RELEASED;
+    } else {
+      e.type = SDL_MOUSEMOTION;
+      e.motion.x = i % 1024;
+      e.motion.y = i % 768;
+      e.motion.xrel = 1;
+    }
+    SDL_PushEvent(&e);
+  }
+}
+
+void BurstHook(int pass, void* user) {
+  Burst* b = static_cast<Burst*>(user);
+  b->passes = pass + 1;
+  switch (pass) {
+    case 3:
+      b->beforeSeek = musicTime;
+      PushNoise(300);
+      PushKey(SDLK_UP);  // +3000
+      break;
+    case 4: b->afterSeek = musicTime; break;
+    case 6: PushNoise(300); PushKey(SDLK_F9); break;
+    case 9: PushNoise(300); PushKey(SDLK_ESCAPE); break;
+    default: break;
+  }
+}
+}  // namespace
+
+TEST(WindowInside, EventBurst) {
+  if (!Inside()) GTEST_SKIP() << "runs under xvfb-run from WindowPath";
+  fs::path folder = fs::temp_directory_path() / ("marvoke-window-" + std::to_string(getpid()));
+  fs::create_directories(folder / "Music");
+  ASSERT_TRUE(WriteTestOgg((folder / "Music/quendel2b.ogg").string(), 2.0));
+  quitRequested = 0;
+  Burst b;
+  SetShowLoopHook(BurstHook, &b);
+  ::testing::internal::CaptureStdout();
+  ShowRunOptions options;
+  const std::string path = folder.string();
+  options.dataFolder = path.c_str();
+  options.skipLoading = true;
+  EXPECT_EQ(0, RunShow(options));
+  ::testing::internal::GetCapturedStdout();
+  SetShowLoopHook(nullptr, nullptr);
+  fs::remove_all(folder);
+
+  EXPECT_GE(b.afterSeek - b.beforeSeek, 3000);  // the seek behind 300 events acted next frame
+  EXPECT_EQ(10, b.passes);                      // Escape behind 300 events, paused, ended pass 9
 }
