@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "mesh_fixtures.h"
-#include "shell/gl.h"
+#include "core/gl.h"
 #include "shell/headless.h"
 #include "toolkit/mesh_renderer.h"
 #include "toolkit/shadow_volume.h"

@@ -1,0 +1,39 @@
+#include "modules/module_common.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "assets/load_3ds.h"
+#include "assets/scene.h"
+
+bool AdvanceModuleClock(float* clockMs, int32_t frameDelta) {
+  if (frameDelta >= 10000) return false;
+  *clockMs += static_cast<float>(frameDelta);
+  return true;
+}
+
+float WrapUnit(float u) {
+  float w = u - std::floor(u);
+  // A tiny negative u rounds up to 1 here; on a closed path 1 is 0.
+  return w < 1.0f ? w : 0.0f;
+}
+
+int32_t WrapCycle(int32_t t, int32_t period) {
+  int32_t r = t % period;
+  return r < 0 ? r + period : r;
+}
+
+LoadedModel LoadModel(Scene& scene, const char* path, const char* module) {
+  LoadedModel m;
+  int32_t before = scene.objectCount;
+  int32_t loaded = LoadScene(scene, path);
+  m.count = scene.objectCount - before;
+  if (loaded == 1 && m.count > 0) {
+    m.ok = true;
+    m.first = before;
+    return m;
+  }
+  fprintf(stderr, "%s: \"%s\" did not load; the module goes on without its objects.\n",
+          module, path);
+  return m;
+}

@@ -1,0 +1,37 @@
+// What every effect module does the same way: its clock rule, keeping
+// clock-derived values in range, and loading a model file so that a missing or
+// cut-short file leaves the module without that file's objects.
+#pragma once
+#include <cstdint>
+
+struct Scene;
+
+// The module clock rule: a frame delta below 10000 ms is added (negative
+// deltas after a backward seek included); larger ones, such as a jump of the
+// music position, leave the clock where it is. Returns whether it moved.
+bool AdvanceModuleClock(float* clockMs, int32_t frameDelta);
+
+// u - floor(u): a path parameter in [0, 1), exact for u >= 0 (unchanged
+// below 1), so clocks that run forward keep their values; a clock driven
+// below 0 by seeks wraps instead of reading before the path's first key.
+// A tiny negative u, whose wrap would round to 1, gives 0.
+float WrapUnit(float u);
+
+// t mod period into [0, period), also for negative t (C's % keeps the sign).
+int32_t WrapCycle(int32_t t, int32_t period);
+
+// The objects one LoadScene call added.
+struct LoadedModel {
+  bool ok = false;     // the load returned 1 and added at least one object
+  int32_t first = -1;  // index of the first object added; -1 when !ok
+  int32_t count = 0;   // objects added (also when !ok: they stay in the scene)
+};
+
+// LoadScene on `path`. A missing file is reported by the reader (message box,
+// quit request); a file that is cut short or malformed loads silently, so this
+// says on standard error that `module` goes on without it. Callers use the
+// objects only when ok.
+LoadedModel LoadModel(Scene& scene, const char* path, const char* module);
+
+// Whether an object index from LoadModel or CloneObject may be used.
+inline bool HasObject(int32_t index) { return index >= 0; }
