@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <vector>
 
+#include "bench_util.h"
 #include "mesh_fixtures.h"
 #include "core/gl.h"
 #include "shell/headless.h"
@@ -17,19 +17,6 @@
 #include "toolkit/shadow_volume.h"
 
 namespace {
-
-// Median milliseconds of `repeats` runs of `work` (after one warm-up run).
-double MedianMs(int repeats, const std::function<void()>& work) {
-  work();
-  std::vector<double> ms;
-  for (int i = 0; i < repeats; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
-}
 
 // The edge search as a linear scan over the records, for comparison.
 int SearchedEdgeCount(const SceneObject& o) {

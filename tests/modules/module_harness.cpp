@@ -1,7 +1,6 @@
 #include "module_harness.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include "core/gl.h"
 #include "core/settings.h"
 #include "director/loading.h"
+#include "run_command.h"
 
 namespace fs = std::filesystem;
 
@@ -75,16 +75,9 @@ const std::vector<std::string>& FileErrors() { return fileErrors; }
 const char* ChildDataDir() { return getenv(kChildVariable); }
 
 int RunInChild(const std::string& testName, const std::string& dataDir, std::string* out) {
-  std::string command = std::string(kChildVariable) + "='" + dataDir + "' /proc/" +
-                        std::to_string(getpid()) + "/exe --gtest_filter='" + testName +
-                        "' 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return RunCommandLine(std::string(kChildVariable) + "='" + dataDir + "' /proc/" +
+                            std::to_string(getpid()) + "/exe --gtest_filter='" + testName + "'",
+                        out);
 }
 
 uint64_t RenderAreaHash() {

@@ -1,26 +1,17 @@
 // marvoke-render end to end: the start-up and loading headless, frames to PNG.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "run_command.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-int RunCommandLine(const std::string& command, std::string* out) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Width, height and the brightest channel value of an RGB PNG.
 bool Inspect(const std::string& path, int* width, int* height, int* brightest) {

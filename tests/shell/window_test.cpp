@@ -3,7 +3,6 @@
 // show's own loop by pushing key and window events between passes.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +12,7 @@
 
 #include "director/shared.h"
 #include "ogg_encode.h"
+#include "run_command.h"
 #include "core/gl.h"
 #include "shell/main_loop.h"
 #include "core/settings.h"
@@ -26,17 +26,11 @@ bool Inside() { return getenv("MARVOKE_WINDOW_TEST") != nullptr; }
 
 // Runs the inner test `name` under xvfb-run; its output comes back in *out.
 int RunUnderXvfb(const std::string& name, std::string* out) {
-  std::string command =
+  return RunCommandLine(
       "MARVOKE_WINDOW_TEST=1 SDL_AUDIODRIVER=dummy timeout -k 5 300 xvfb-run -a "
       "-s '-screen 0 1024x768x24' /proc/" + std::to_string(getpid()) +
-      "/exe --gtest_filter=WindowInside." + name + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->append(buffer, n);
-  int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+          "/exe --gtest_filter=WindowInside." + name,
+      out);
 }
 
 struct Pass {
@@ -135,10 +129,12 @@ void Hook(int pass, void* user) {
   }
 }
 
-// Runs the show on the data in `folder` and checks what all runs share.
-void RunAndCheck(const fs::path& folder, bool skipLoading, Driver* d, std::string* out) {
+// Runs the show on the data in `folder` with `hook` at the top of each pass;
+// standard output comes back in *out.
+void RunWithHook(const fs::path& folder, bool skipLoading, void (*hook)(int, void*), void* user,
+                 std::string* out) {
   quitRequested = 0;
-  SetShowLoopHook(Hook, d);
+  SetShowLoopHook(hook, user);
   ::testing::internal::CaptureStdout();
   ShowRunOptions options;
   const std::string path = folder.string();
@@ -147,6 +143,11 @@ void RunAndCheck(const fs::path& folder, bool skipLoading, Driver* d, std::strin
   EXPECT_EQ(0, RunShow(options));
   *out = ::testing::internal::GetCapturedStdout();
   SetShowLoopHook(nullptr, nullptr);
+}
+
+// Runs the show on the data in `folder` and checks what all runs share.
+void RunAndCheck(const fs::path& folder, bool skipLoading, Driver* d, std::string* out) {
+  RunWithHook(folder, skipLoading, Hook, d, out);
 
   EXPECT_EQ("Marvoke", d->caption);
   EXPECT_TRUE(d->windowFlags & SDL_WINDOW_FULLSCREEN);
@@ -274,17 +275,9 @@ TEST(WindowInside, EventBurst) {
   fs::path folder = fs::temp_directory_path() / ("marvoke-window-" + std::to_string(getpid()));
   fs::create_directories(folder / "Music");
   ASSERT_TRUE(WriteTestOgg((folder / "Music/quendel2b.ogg").string(), 2.0));
-  quitRequested = 0;
   Burst b;
-  SetShowLoopHook(BurstHook, &b);
-  ::testing::internal::CaptureStdout();
-  ShowRunOptions options;
-  const std::string path = folder.string();
-  options.dataFolder = path.c_str();
-  options.skipLoading = true;
-  EXPECT_EQ(0, RunShow(options));
-  ::testing::internal::GetCapturedStdout();
-  SetShowLoopHook(nullptr, nullptr);
+  std::string out;
+  RunWithHook(folder, true, BurstHook, &b, &out);
   fs::remove_all(folder);
 
   EXPECT_GE(b.afterSeek - b.beforeSeek, 3000);  // the seek behind 300 events acted next frame
