@@ -223,9 +223,7 @@ const LensPass kLensPasses[2] = {
 
 void DrawLens(int32_t mode) {
   SceneObject& o = *scene->objects[objects.lens];
-  SetPerspectiveView(*scene, camera);
-  // Eye-space copy: the modelview is the camera's view.
-  TransformObject(*scene, objects.lens, 1, 1);
+  ModuleCLensToEyeSpace();
 
   for (int32_t p = 0; p < 2; ++p) {
     const LensPass& pass = kLensPasses[p];
@@ -326,6 +324,13 @@ void ModuleCUpdate(int32_t frameDelta) {
   for (int32_t j = 0; j < o.vertexCount; ++j)
     DeformLensVertex(*noise, lens, s, o.vertices[j], o.baseNormals[j], &o.baseVertices[j]);
   ComputeSmoothNormals(*scene, objects.lens);
+}
+
+void ModuleCLensToEyeSpace() {
+  if (!scene || !HasObject(objects.lens)) return;
+  SetPerspectiveView(*scene, camera);
+  // The modelview is the camera's view, so the copy is in eye space.
+  TransformObject(*scene, objects.lens, 1, 1);
 }
 
 void ModuleCLensCoordinates(int32_t pass) {

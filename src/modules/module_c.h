@@ -29,6 +29,9 @@ float ModuleCClockMs();
 // The frame's arithmetic without GL calls: clock, lamp, camera, smoke
 // billboards, lens growth and deformation. ModuleCRender runs it first.
 void ModuleCUpdate(int32_t frameDelta);
+// Eye-space copy of the deformed lens: sets the camera's perspective view
+// (GL matrices only, nothing drawn) and transforms the base vertices.
+void ModuleCLensToEyeSpace();
 // Refraction coordinates of one lens pass (0 or 1) from the eye-space vertices
 // of the last transform.
 void ModuleCLensCoordinates(int32_t pass);
