@@ -188,6 +188,9 @@ void DrawBall(int32_t mode) {
     DrawObject(*scene, objects.ball, lamp, 0);
   }
   glDepthMask(GL_TRUE);
+  // The smoke quad lies on the far plane of the cleared depth buffer. The
+  // ball's draw leaves GL_LEQUAL; without a ball nothing else would.
+  glDepthFunc(GL_LEQUAL);
 
   SetPerspectiveView(*scene, camera);
   glEnable(GL_DEPTH_TEST);

@@ -10,10 +10,12 @@ void ModuleCHandOver(RenderTarget* shared);
 void ModuleCInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight);
 
-// Leaves: the centred orthographic view of the window (SetOrthoWindow), depth
-// test off with depth writes on and GL_LEQUAL, stencil test off, face culling
-// off, GL_TEXTURE_2D on with GL_ADD, alpha blending on, colour material and
-// lighting off. Without a lens only the backdrop is drawn.
+// Leaves: the centred orthographic view of the window (SetOrthoWindow) with
+// the identity modelview; depth test off, depth writes on; stencil test, face
+// culling, lighting and colour material off; GL_TEXTURE_2D on with GL_ADD;
+// blending on, with the function of the lens's cube pass (or of the smoke
+// quad when there is no lens); GL_NORMALIZE on after the cube pass. Without a
+// lens only the backdrop is drawn.
 void ModuleCRender(int32_t frameDelta, int32_t mode);
 
 // Read-only views for tests and the benchmark.
