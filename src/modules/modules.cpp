@@ -1,5 +1,7 @@
 #include "modules/modules.h"
 
+#include "modules/module_e.h"
+
 // One row per module: {handOver, init, render}. Each module replaces its
 // nullptrs with its own functions.
 ModuleEntry moduleTable[kModuleCount] = {
@@ -7,7 +9,7 @@ ModuleEntry moduleTable[kModuleCount] = {
     /* B */ {nullptr, nullptr, nullptr},
     /* C */ {nullptr, nullptr, nullptr},
     /* D */ {nullptr, nullptr, nullptr},
-    /* E */ {nullptr, nullptr, nullptr},
+    /* E */ {ModuleEHandOver, ModuleEInit, ModuleERender},
 };
 
 void HandOverModule(ModuleId id, RenderTarget* shared) {
