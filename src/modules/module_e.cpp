@@ -123,44 +123,6 @@ int32_t LoadFirstObject(const char* path, float vertexScale, float uvScale) {
   return LoadModel(*scene, path, "Module E").first;
 }
 
-// Steps that are arithmetic only: clock, light, camera, transform sources,
-// pulse and band values. The envelope is re-parameterised before each use, so
-// computing the pulse and bands here gives what the passes would.
-void UpdateFrame(int32_t frameDelta) {
-  frameClock = AdvanceModuleEClock(&clockMs, frameDelta);
-  const float t = frameClock.seconds;
-  light.position = LightPosition(*lightPath, t);
-  MoveModuleECamera(camera, &cameraAngle, &distanceFactor, *envelope, frameClock);
-  OrthonormalizeCamera(*light.poseRef);
-
-  pulse = PulseScale(*envelope, clockMs);
-  BandValues(*envelope, clockMs, bandValues);
-
-  if (HasObject(objects.box1)) {
-    SceneObject& box = Object(objects.box1);
-    box.position = light.position;
-    BoxOneAngles(t, &box.rotation.x, &box.rotation.z);
-    box.scale.set(pulse, pulse, pulse);  // balls 1 and 2 pulse with it
-  }
-  if (HasObject(objects.box2)) {
-    SceneObject& box = Object(objects.box2);
-    box.position = light.position;
-    BoxTwoAngles(t, &box.rotation.x, &box.rotation.z);
-  }
-  if (HasObject(objects.ball2)) {
-    SceneObject& ball = Object(objects.ball2);
-    ball.scale.set(pulse, pulse, pulse);
-    SetColour(ball.baseColour, 0.25f * pulse, 0.15f * pulse, 0.1f * pulse, 1.0f);
-    SetColour(ball.specularColour, 0.0f, 0.0f, 0.0f, 1.0f);
-    SetColour(ball.ambientColour, 1.5f, 0.8f, 0.41f, 1.0f);
-  }
-
-  if (HasObject(objects.cave)) {
-    Object(objects.cave).cameraTest = 1;
-    // The relief reads only the loaded mesh and the noise: once is enough.
-    if (!caveDeformed) ModuleEDeformCave();
-  }
-}
 
 // The glow image at the target's small size: the dark ball and the cave in
 // its glow texture, brightened and blurred into slot 0.
@@ -200,7 +162,7 @@ void DrawMainPicture() {
   SetTargetSizes(0, 0);
   SetOrthoFrame();
   SetStencilMode(0);
-  if (HasObject(objects.cave)) TransformObject(*scene, objects.cave, 1, 1);
+  ModuleETransformCave();
   glEnable(GL_BLEND);
   SetPerspectiveView(*scene, camera);
   glEnable(GL_DEPTH_TEST);
@@ -216,7 +178,7 @@ void DrawMainPicture() {
 
     SetStencilMode(1);
     SetOrthoFrame();
-    BuildShadowVolume(*scene, objects.cave, light);
+    ModuleEBuildCaveShadow();
     SetPerspectiveView(*scene, camera);
     DrawShadowVolume(*scene, objects.cave);
     SetStencilMode(2);
@@ -248,8 +210,7 @@ void DrawGlowOverlay() {
 // screen position.
 void DrawSurface() {
   if (HasObject(objects.surface)) {
-    SetPerspectiveView(*scene, camera);
-    TransformObject(*scene, objects.surface, 0, 1);
+    ModuleETransformSurface();
     SetOrthoFrame();
     CopyFrameToTarget(target, 2);
     SetPerspectiveView(*scene, camera);
@@ -262,7 +223,7 @@ void DrawSurface() {
     surface.renderMode = 1;
     surface.textureName = target ? static_cast<int32_t>(target->fullTextures[2]) : 0;
     surface.cullFaces = 0;
-    RippleSurface(*scene, objects.surface, *noise512, frameClock.seconds);
+    ModuleERippleSurface();
     DrawObject(*scene, objects.surface, light, 1);
   }
   SetOrthoFrame();
@@ -366,9 +327,7 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
 
 void ModuleERender(int32_t frameDelta, int32_t /*mode*/) {
   if (!scene) return;  // init has not run
-  if (!envelope) envelope = std::make_unique<Envelope>();
-
-  UpdateFrame(frameDelta);
+  ModuleEUpdate(frameDelta);  // creates the envelope on the first call
 
   SetOrthoFrame();
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -380,12 +339,44 @@ void ModuleERender(int32_t frameDelta, int32_t /*mode*/) {
   DrawBandBlur();
 }
 
-ModuleEObjects ModuleEObjectIndices() { return objects; }
+// The envelope is re-parameterised before each use, so computing the pulse and
+// bands here, ahead of the passes, gives what the passes would.
+void ModuleEUpdate(int32_t frameDelta) {
+  if (!scene) return;
+  if (!envelope) envelope = std::make_unique<Envelope>();
+  frameClock = AdvanceModuleEClock(&clockMs, frameDelta);
+  const float t = frameClock.seconds;
+  light.position = LightPosition(*lightPath, t);
+  MoveModuleECamera(camera, &cameraAngle, &distanceFactor, *envelope, frameClock);
+  OrthonormalizeCamera(*light.poseRef);
 
-const Scene* ModuleEScene() { return scene.get(); }
+  pulse = PulseScale(*envelope, clockMs);
+  BandValues(*envelope, clockMs, bandValues);
 
-ModuleEState ModuleEStateNow() {
-  return ModuleEState{clockMs, cameraAngle, distanceFactor, pulse, light.position, caveDeformed};
+  if (HasObject(objects.box1)) {
+    SceneObject& box = Object(objects.box1);
+    box.position = light.position;
+    BoxOneAngles(t, &box.rotation.x, &box.rotation.z);
+    box.scale.set(pulse, pulse, pulse);  // balls 1 and 2 pulse with it
+  }
+  if (HasObject(objects.box2)) {
+    SceneObject& box = Object(objects.box2);
+    box.position = light.position;
+    BoxTwoAngles(t, &box.rotation.x, &box.rotation.z);
+  }
+  if (HasObject(objects.ball2)) {
+    SceneObject& ball = Object(objects.ball2);
+    ball.scale.set(pulse, pulse, pulse);
+    SetColour(ball.baseColour, 0.25f * pulse, 0.15f * pulse, 0.1f * pulse, 1.0f);
+    SetColour(ball.specularColour, 0.0f, 0.0f, 0.0f, 1.0f);
+    SetColour(ball.ambientColour, 1.5f, 0.8f, 0.41f, 1.0f);
+  }
+
+  if (HasObject(objects.cave)) {
+    Object(objects.cave).cameraTest = 1;
+    // The relief reads only the loaded mesh and the noise: once is enough.
+    if (!caveDeformed) ModuleEDeformCave();
+  }
 }
 
 void ModuleEDeformCave() {
@@ -395,16 +386,32 @@ void ModuleEDeformCave() {
   caveDeformed = true;
 }
 
-void ModuleECaveGeometry() {
+void ModuleETransformCave() {
   if (!scene || !HasObject(objects.cave)) return;
-  SetOrthoFrame();
+  SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   TransformObject(*scene, objects.cave, 1, 1);
+}
+
+void ModuleEBuildCaveShadow() {
+  if (!scene || !HasObject(objects.cave)) return;
   BuildShadowVolume(*scene, objects.cave, light);
 }
 
-void ModuleESurfaceGeometry() {
-  if (!scene || !HasObject(objects.surface) || !noise512) return;
+void ModuleETransformSurface() {
+  if (!scene || !HasObject(objects.surface)) return;
   SetPerspectiveView(*scene, camera);
   TransformObject(*scene, objects.surface, 0, 1);
+}
+
+void ModuleERippleSurface() {
+  if (!scene || !noise512 || !HasObject(objects.surface)) return;
   RippleSurface(*scene, objects.surface, *noise512, frameClock.seconds);
+}
+
+ModuleEObjects ModuleEObjectIndices() { return objects; }
+
+const Scene* ModuleEScene() { return scene.get(); }
+
+ModuleEState ModuleEStateNow() {
+  return ModuleEState{clockMs, cameraAngle, distanceFactor, pulse, light.position, caveDeformed};
 }

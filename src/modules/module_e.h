@@ -38,13 +38,19 @@ struct ModuleEState {
 };
 ModuleEState ModuleEStateNow();
 
-// The cave relief computed again into the cave's base arrays (the render step
-// computes it once, on its first call). For the identity test and the timing.
+// The render step's arithmetic, piece by piece, on the module's own objects:
+// the render step calls these between its GL passes; the benchmark times them
+// apart.
+// Clock, light, camera, transform sources, pulse and band values (no GL).
+void ModuleEUpdate(int32_t frameDelta);
+// The cave relief, computed again into the cave's base arrays (the render
+// step computes it once, on its first call).
 void ModuleEDeformCave();
-
-// The per-frame geometry that the render step interleaves with its GL passes,
-// run on its own for the benchmark, with the camera of the last frame: the
-// cave to world space and its shadow volume, the surface to eye space and its
-// ripple. Sets the view matrices as the render step does.
-void ModuleECaveGeometry();
-void ModuleESurfaceGeometry();
+// The cave to world space (under the window's orthographic view, which this
+// sets), and its shadow volume from the light.
+void ModuleETransformCave();
+void ModuleEBuildCaveShadow();
+// The surface to eye space (under the camera view, which this sets), then its
+// ripple and texture coordinates.
+void ModuleETransformSurface();
+void ModuleERippleSurface();
