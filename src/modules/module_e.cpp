@@ -7,8 +7,9 @@
 //
 // The render step leaves: the window's orthographic view (modelview identity,
 // matrix mode GL_MODELVIEW, viewport over the render area), depth and stencil
-// tests off, blending on with (src alpha, dst alpha), 2D texturing on with
-// texture environment GL_ADD, and both size flags of the shared target at 0.
+// tests, lighting and face culling off, blending on with (src alpha, dst
+// alpha), 2D texturing on with texture environment GL_ADD, and both size flags
+// of the shared target at 0.
 #include "modules/module_e.h"
 
 #include <cstdio>
@@ -31,7 +32,7 @@
 namespace {
 
 // Shared texture names (fixed by the loading sequence).
-constexpr int32_t kCubeBlackGreen = 31;
+constexpr int32_t kCubeEnvironment = 31;
 constexpr int32_t kTextureValko = 32;
 constexpr int32_t kTextureMaasto = 33;
 constexpr int32_t kTextureMaastoGlow = 53;
@@ -63,16 +64,16 @@ struct Material {
   float lightW;
 };
 
-const Material kCave = {kTextureMaasto, kCubeBlackGreen, 4,
+const Material kCave = {kTextureMaasto, kCubeEnvironment, 4,
                         {0.66f, 0.7f, 0.8f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
                         {0.2f, 0.2f, 0.24f, 1.0f}, 0.82f, {50.0f, 0.1f, 0.0f}, 0.0001f, 1.0f};
-const Material kSurface = {kTextureValko, kCubeBlackGreen, 1,
+const Material kSurface = {kTextureValko, kCubeEnvironment, 1,
                            {1.0f, 1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
                            {0.5f, 0.5f, 0.5f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
-const Material kBallOne = {kTextureValko, kCubeBlackGreen, 0,
+const Material kBallOne = {kTextureValko, kCubeEnvironment, 0,
                            {0.96f, 0.61f, 0.41f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
                            {1.15f, 0.7f, 0.25f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
-const Material kBallTwo = {kTextureValko, kCubeBlackGreen, 0,
+const Material kBallTwo = {kTextureValko, kCubeEnvironment, 0,
                            {0.25f, 0.15f, 0.1f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
                            {1.5f, 0.8f, 0.41f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
 
@@ -122,7 +123,6 @@ int32_t LoadFirstObject(const char* path, float vertexScale, float uvScale) {
   scene->uvScale = uvScale;
   return LoadModel(*scene, path, "Module E").first;
 }
-
 
 // The glow image at the target's small size: the dark ball and the cave in
 // its glow texture, brightened and blurred into slot 0.
@@ -217,6 +217,8 @@ void DrawSurface() {
 
     SceneObject& surface = Object(objects.surface);
     surface.cameraTest = 1;
+    // Raised after its transform: the projected coordinates use the height
+    // set here the frame before (0 only on the first, a warm-up call).
     surface.position.y = 42.0f;
     SetColour(surface.baseColour, 1.0f, 0.4f, 0.1f, 1.0f);
     SetColour(surface.ambientColour, 0.25f, 0.25f, 0.25f, 1.0f);
