@@ -1,6 +1,7 @@
 #include "modules/modules.h"
 
 #include "modules/module_c.h"
+#include "modules/module_e.h"
 
 // One row per module: {handOver, init, render}. Each module replaces its
 // nullptrs with its own functions.
@@ -9,7 +10,7 @@ ModuleEntry moduleTable[kModuleCount] = {
     /* B */ {nullptr, nullptr, nullptr},
     /* C */ {ModuleCHandOver, ModuleCInit, ModuleCRender},
     /* D */ {nullptr, nullptr, nullptr},
-    /* E */ {nullptr, nullptr, nullptr},
+    /* E */ {ModuleEHandOver, ModuleEInit, ModuleERender},
 };
 
 void HandOverModule(ModuleId id, RenderTarget* shared) {
