@@ -1,10 +1,12 @@
 #include "modules/modules.h"
 
+#include "modules/module_b.h"
+
 // One row per module: {handOver, init, render}. Each module replaces its
 // nullptrs with its own functions.
 ModuleEntry moduleTable[kModuleCount] = {
     /* A */ {nullptr, nullptr, nullptr},
-    /* B */ {nullptr, nullptr, nullptr},
+    /* B */ {ModuleBHandOver, ModuleBInit, ModuleBRender},
     /* C */ {nullptr, nullptr, nullptr},
     /* D */ {nullptr, nullptr, nullptr},
     /* E */ {nullptr, nullptr, nullptr},
