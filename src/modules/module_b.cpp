@@ -50,6 +50,7 @@ int32_t kiloball = -1, kiloballClone1 = -1;
 // The object whose transform the kiloballs follow: box clone 3, or the
 // kiloball itself when the boxes did not load (the marker still tracks light1).
 int32_t markerOwner = -1;
+int32_t backballDeformedMode = -1;  // mode of the deformation in the base arrays
 
 SceneObject& Obj(int32_t index) { return *scene->objects[static_cast<size_t>(index)]; }
 
@@ -170,6 +171,10 @@ void DeformBackball(int32_t mode, float t) {
   o.attenuationConstant = mode == 1 ? 75.5f : 50.5f;
   o.attenuationLinear = 0.0f;
   o.attenuationQuadratic = 0.000075f;
+  // The opening's deformation does not move (no time term): the last mode-0
+  // result is still in the base arrays, and nothing else writes them.
+  if (mode == 0 && backballDeformedMode == 0) return;
+  backballDeformedMode = mode;
   SnapshotVertices(*scene, backball);
   ComputeSmoothNormals(*scene, backball);
   for (int32_t i = 0; i < o.vertexCount; ++i)
@@ -366,6 +371,8 @@ void ModuleBUpdate(int32_t frameDelta, int32_t mode) {
     RelaxHeightField(heightField, rippleRows, rippleColumns, ModuleBRippleWeight(t));
   }
 }
+
+void ModuleBForgetDeformation() { backballDeformedMode = -1; }
 
 void ModuleBWorldSpace() {
   if (!scene) return;

@@ -306,6 +306,24 @@ TEST_F(ModuleBGl, FramesOfBothModesMoveAndLeaveNoError) {
   EXPECT_GT(RenderAreaMean(), 5.0);
 }
 
+TEST_F(ModuleBGl, KeptOpeningDeformationDrawsTheSamePixels) {
+  if (ChildDataDir()) GTEST_SKIP();
+  Load();
+  SeekModule(20.0f, 0);  // past the grid blur: a frame depends on the clock only
+  RenderModule(kModuleB, 0, 0);
+  uint64_t kept = RenderAreaHash();
+  ModuleBForgetDeformation();
+  RenderModule(kModuleB, 0, 0);
+  EXPECT_EQ(kept, RenderAreaHash());
+  RenderModule(kModuleB, 0, 1);  // the closing deforms with time, then the opening rebuilds
+  RenderModule(kModuleB, -5100, 0);
+  uint64_t rebuilt = RenderAreaHash();
+  ModuleBForgetDeformation();
+  RenderModule(kModuleB, 0, 0);
+  EXPECT_EQ(rebuilt, RenderAreaHash());
+  EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError());
+}
+
 TEST_F(ModuleBGl, GreetingsFlashLeavesSlotZeroOnItsFeedbackTexture) {
   if (ChildDataDir()) GTEST_SKIP();
   Load();
