@@ -1,0 +1,426 @@
+#include "modules/module_b.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "assets/image.h"
+#include "assets/scene.h"
+#include "core/gl.h"
+#include "effects/render_target.h"
+#include "effects/target_quads.h"
+#include "modules/module_b_frame.h"
+#include "modules/module_b_passes.h"
+#include "modules/module_common.h"
+#include "toolkit/camera.h"
+#include "toolkit/mesh_renderer.h"
+#include "toolkit/noise.h"
+#include "toolkit/shadow_volume.h"
+#include "toolkit/spline.h"
+
+namespace {
+constexpr int32_t kRipple = 96;  // rows and columns of the height field
+constexpr const char* kName = "Module B";
+
+RenderTarget* target = nullptr;
+std::unique_ptr<Scene> scene;
+CameraPose pose;
+Light light1, light2;
+std::unique_ptr<Spline> path, pathEven;
+std::unique_ptr<NoiseTable> noise256, noise512, noise1024;
+Image picture;  // decode buffer of the height field
+float heightField[kRipple * kRipple];
+int32_t rippleRows = kRipple, rippleColumns = kRipple;
+
+ModuleBClock moduleClock;
+ModuleBCamera camera;
+ModuleBCube cube;
+ModuleBCubeShape cubeShape{};
+ModuleBSprite sprites[kModuleBSprites];
+float bandPhaseA = -450.0f, bandPhaseB = -600.0f;
+float bandValues[kModuleBBands];
+ModuleBZoom zoom{};
+float greetingsWeight = 0.0f;
+float gridWeight = 0.0f;
+int32_t faceTotal = 0;
+
+// Object indices; -1 when their file did not load.
+int32_t backball = -1, icecube = -1, box = -1, boxClone3 = -1;
+int32_t kiloball = -1, kiloballClone1 = -1;
+// The object whose transform the kiloballs follow: box clone 3, or the
+// kiloball itself when the boxes did not load (the marker still tracks light1).
+int32_t markerOwner = -1;
+int32_t backballDeformedMode = -1;  // mode of the deformation in the base arrays
+
+SceneObject& Obj(int32_t index) { return *scene->objects[static_cast<size_t>(index)]; }
+
+void Set4(float* c, float r, float g, float b, float a) {
+  c[0] = r;
+  c[1] = g;
+  c[2] = b;
+  c[3] = a;
+}
+
+struct Material {
+  int32_t renderMode, textureName;
+  float base[3], ambient[3];
+  float lightW, spotExponent, attenuation[3];
+};
+
+void WriteMaterial(SceneObject& o, const Material& m) {
+  o.renderMode = m.renderMode;
+  o.textureName = m.textureName;
+  o.cubeTextureName = 31;
+  Set4(o.baseColour, m.base[0], m.base[1], m.base[2], 1.0f);
+  Set4(o.specularColour, 0.0f, 0.0f, 0.0f, 1.0f);
+  Set4(o.ambientColour, m.ambient[0], m.ambient[1], m.ambient[2], 1.0f);
+  o.baseAlpha = 1.0f;
+  o.overlayAlpha = 1.0f;
+  o.shininess = 0.82f;
+  o.lightW = m.lightW;
+  o.spotExponent = m.spotExponent;
+  o.attenuationConstant = m.attenuation[0];
+  o.attenuationLinear = m.attenuation[1];
+  o.attenuationQuadratic = m.attenuation[2];
+  o.extraPass = 0;
+}
+
+void LoadObjects() {
+  Scene& s = *scene;
+  s.flipNormals = 1;
+  s.vertexScale = 10.0f;
+  s.uvScale = 4.5f;
+  LoadedModel m = LoadModel(s, "Models/backball.3ds", kName);
+  if (m.ok) {
+    backball = m.first;
+    Obj(backball).position.y = 0.0f;
+    BuildEdgeList(s, backball);
+    WriteMaterial(Obj(backball), {4, 35, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+                                  {0.5f, 0.0f, 0.000075f}});
+  }
+
+  s.vertexScale = 20.0f;
+  s.uvScale = 1.0f;
+  m = LoadModel(s, "Models/icecube.3ds", kName);
+  if (m.ok) {
+    icecube = m.first;
+    SceneObject& o = Obj(icecube);
+    o.scale.y = 0.0714286f;
+    AllocateWorldBuffers(s, icecube);
+    o.position.set(0.0f, 0.0f, 0.0f);
+    WriteMaterial(o, {1, 32, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
+  }
+
+  // Boxes: never drawn; box clone 3 carries the marker's transform.
+  s.vertexScale = 50.0f;
+  m = LoadModel(s, "Models/box.3ds", kName);
+  if (m.ok) {
+    box = m.first;
+    int32_t c[6] = {box, -1, -1, -1, -1, -1};
+    for (int i = 1; i <= 5; ++i) c[i] = CloneObject(s, box);
+    ShareTransform(s, box, c[1]);
+    ShareTransform(s, box, c[2]);
+    ShareTransform(s, c[3], c[4]);
+    ShareTransform(s, c[3], c[5]);
+    BuildEdgeList(s, box);
+    for (int i = 1; i <= 2; ++i) {
+      ShareShadowData(s, box, c[i], 0);
+      ShareShadowBuffers(s, box, c[i]);
+    }
+    ShareShadowData(s, box, c[3], 1);
+    for (int i = 4; i <= 5; ++i) {
+      ShareShadowData(s, c[3], c[i], 0);
+      ShareShadowBuffers(s, c[3], c[i]);
+    }
+    boxClone3 = c[3];
+  }
+
+  s.flipNormals = 0;
+  s.vertexScale = 4.0f;
+  m = LoadModel(s, "Models/kiloball.3ds", kName);
+  s.flipNormals = 1;
+  if (m.ok) {
+    kiloball = m.first;
+    int32_t c[6] = {kiloball, -1, -1, -1, -1, -1};
+    for (int i = 1; i <= 5; ++i) c[i] = CloneObject(s, kiloball);
+    markerOwner = HasObject(boxClone3) ? boxClone3 : kiloball;
+    for (int i = 0; i <= 5; ++i)
+      if (c[i] != markerOwner) ShareTransform(s, markerOwner, c[i]);
+    kiloballClone1 = c[1];
+    const Material kMaterials[6] = {
+        {0, 32, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {0, 32, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {0, 32, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
+        {0, 32, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {0, 32, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {0, 32, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
+    };
+    for (int i = 0; i <= 5; ++i) {
+      if (!HasObject(c[i])) continue;
+      WriteMaterial(Obj(c[i]), kMaterials[i]);
+      Obj(c[i]).scale.z = 1.0f;
+    }
+  }
+}
+
+void DeformBackball(int32_t mode, float t) {
+  if (!HasObject(backball)) return;
+  SceneObject& o = Obj(backball);
+  o.cameraTest = 1;
+  o.scale.y = mode == 1 ? 3.5f : 1.0f;
+  o.attenuationConstant = mode == 1 ? 75.5f : 50.5f;
+  o.attenuationLinear = 0.0f;
+  o.attenuationQuadratic = 0.000075f;
+  // The opening's deformation does not move (no time term): the last mode-0
+  // result is still in the base arrays, and nothing else writes them.
+  if (mode == 0 && backballDeformedMode == 0) return;
+  backballDeformedMode = mode;
+  SnapshotVertices(*scene, backball);
+  ComputeSmoothNormals(*scene, backball);
+  for (int32_t i = 0; i < o.vertexCount; ++i)
+    o.baseVertices[i] = DeformBackballVertex(*noise512, mode, t, o.baseVertices[i], o.baseNormals[i]);
+  ComputeCreaseNormals(*scene, backball, mode == 1 ? -1.0f : -0.75f);
+}
+
+void ShapeIceCube(int32_t frameDelta, int32_t mode, const ModuleBTime& time) {
+  cubeShape = AdvanceModuleBCube(cube, time.t, moduleClock.localMs, time.dt, frameDelta);
+  if (!HasObject(icecube)) return;
+  SceneObject& o = Obj(icecube);
+  SnapshotVertices(*scene, icecube);
+  ComputeSmoothNormals(*scene, icecube);
+  o.position.y = mode == 1 ? 0.0f : -20.0f;
+  o.rotation.y = 0.0f;
+  o.scale.set(cubeShape.k, cubeShape.d + 1.0f, cubeShape.k);
+  for (int32_t i = 0; i < o.vertexCount; ++i)
+    o.baseVertices[i] = DeformCubeVertex(*noise512, cubeShape, cube.spin, o.baseVertices[i], o.baseNormals[i]);
+  ComputeSmoothNormals(*scene, icecube);
+}
+
+// Lit by light1 twice: once as in shadow, once additively only where the
+// stencil says the light reaches.
+void DrawShadowedBackball(int32_t mode) {
+  Scene& s = *scene;
+  SceneObject& o = Obj(backball);
+  SetOrthoWindow(s.windowWidth, s.windowHeight);
+  SetStencilMode(0);
+  TransformObject(s, backball, 1, 1);
+  glEnable(GL_BLEND);
+  SetPerspectiveView(s, pose);
+  glEnable(GL_DEPTH_TEST);
+
+  o.blendMode = 0;
+  o.renderMode = 1;
+  o.extraPass = 0;
+  if (mode == 1) Set4(o.ambientColour, 1.0f, 1.0f, 1.0f, 1.0f);
+  else Set4(o.ambientColour, 0.594f, 0.594f, 0.94f, 1.0f);
+  Set4(o.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
+  DrawObject(s, backball, light1, 1);
+
+  SetStencilMode(1);
+  SetOrthoWindow(s.windowWidth, s.windowHeight);
+  BuildShadowVolume(s, backball, light1);
+  SetPerspectiveView(s, pose);
+  DrawShadowVolume(s, backball);
+  SetStencilMode(2);
+  glEnable(GL_DEPTH_TEST);
+
+  o.blendMode = 1;
+  o.renderMode = 1;
+  o.extraPass = 1;
+  if (mode == 1) {
+    Set4(o.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
+    Set4(o.baseColour, 2.5f, 1.0f, 7.0f, 1.0f);
+  } else {
+    Set4(o.ambientColour, 0.2f, 0.4f, 0.0f, 1.0f);
+    Set4(o.baseColour, 7.0f, 4.0f, 5.0f, 1.0f);
+  }
+  DrawObject(s, backball, light1, 1);
+  SetStencilMode(0);
+}
+
+void SetTargetFlags(int32_t smallTextures, int32_t smallSize) {
+  target->useSmallTextures = smallTextures;
+  target->useSmallSize = smallSize;
+  target->zoomFade = 0.0f;
+  for (float& c : target->zoomColour) c = 0.0f;
+}
+
+void Draw(int32_t mode) {
+  Scene& s = *scene;
+  const ModuleBView view{&s, &pose, target, &light1};
+  SetOrthoWindow(s.windowWidth, s.windowHeight);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  DrawMarkerGlow(view, kiloballClone1);
+  if (mode == 1) DrawSwarm(view, sprites);
+
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  target->useSmallTextures = 0;
+  target->useSmallSize = 0;
+
+  if (HasObject(backball)) DrawShadowedBackball(mode);
+  else SetPerspectiveView(s, pose);
+  if (HasObject(kiloball)) DrawObject(s, kiloball, light1, 0);
+
+  // The glow of the marker over the finished picture.
+  glDisable(GL_DEPTH_TEST);
+  SetOrthoWindow(s.windowWidth, s.windowHeight);
+  SetTargetFlags(1, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  SetTargetFlags(0, 0);
+
+  SetPerspectiveView(s, pose);
+  if (HasObject(icecube)) {
+    TransformObject(s, icecube, 1, 1);  // under the camera: eye space
+    DrawIceCube(view, icecube, mode, cubeShape.k);
+  }
+
+  glDisable(GL_DEPTH_TEST);
+  SetOrthoWindow(s.windowWidth, s.windowHeight);
+  if (mode == 1)
+    DrawClosingMode1(view, zoom, greetingsWeight, bandValues, bandPhaseA, bandPhaseB);
+  else
+    DrawClosingMode0(view, zoom, gridWeight, heightField, rippleRows, rippleColumns);
+  glCullFace(GL_BACK);
+  glDisable(GL_DEPTH_TEST);
+}
+}  // namespace
+
+void ModuleBHandOver(RenderTarget* shared) { target = shared; }
+
+void ModuleBInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
+                 int32_t targetHeight) {
+  scene = std::make_unique<Scene>(10000, windowWidth, windowHeight, targetWidth, targetHeight);
+  pose.position.set(0.0f, 5.0f, -25.0f);
+  pose.direction.set(0.0f, 0.0f, 1.0f);
+
+  SetLightColour(light1, 2.0f, 2.0f, 2.0f);
+  SetLightColour(light2, 1.0f, 1.0f, 1.0f);
+  light1.position.set(0.0f, 0.0f, 0.0f);
+  light1.poseRef = &pose;
+
+  // The lights' path, resampled to nearly constant speed.
+  path = std::make_unique<Spline>(100, true);
+  AddKey(*path, -17.0f, 0.0f, -5.0f);
+  AddKey(*path, -14.0f, 3.0f, -8.0f);
+  AddKey(*path, 0.0f, -3.0f, -9.0f);
+  AddKey(*path, 15.0f, 2.0f, -2.0f);
+  AddKey(*path, 16.0f, 0.0f, -6.0f);
+  AddKey(*path, 0.0f, 3.0f, -9.0f);
+  BuildTangents(*path, 5.0f, true);
+  ComputeSampleCount(*path);
+  pathEven = std::make_unique<Spline>(path->sampleCount, true);
+  pathEven->closedCopy = 1;
+  Resample(*path, *pathEven);
+
+  LoadObjects();
+
+  faceTotal = 0;
+  for (int32_t i = 0; i < scene->objectCount; ++i) faceTotal += Obj(i).faceCount;
+  printf("%d Faces in scene.\n", faceTotal);
+
+  // Built in this order: the generator they share fixes the pictures.
+  noise256 = std::make_unique<NoiseTable>(256, 255, 111);
+  noise512 = std::make_unique<NoiseTable>(512, 511, 222);
+  noise1024 = std::make_unique<NoiseTable>(1024, 1023, 333);
+
+  rippleRows = rippleColumns = kRipple;
+  LoadHeightField(picture, "Images/qoru.pcx", heightField, kRipple * kRipple);
+}
+
+void ModuleBUpdate(int32_t frameDelta, int32_t mode) {
+  if (!scene) return;
+  const ModuleBTime time = AdvanceModuleBClock(moduleClock, frameDelta, mode);
+  const float t = time.t;
+
+  ModuleBLightPositions(*pathEven, t, &light1.position, &light2.position);
+  Vector4 position = ModuleBCameraPosition(camera, mode, moduleClock.localMs, time.dt);
+  pose.position.set(position.x, position.y, position.z);
+  AimCamera(pose, Vector4(0.0f, 0.0f, 0.0f));
+  OrthonormalizeCamera(*light1.poseRef);
+
+  // The box groups follow the lights; the kiloballs follow box clone 3.
+  if (HasObject(box)) {
+    SceneObject& b = Obj(box);
+    b.position = light2.position;
+    b.rotation.x = 2.56f * std::sin(3.141592f * std::sin(0.25f * t));
+    b.rotation.z = 1.42f * std::sin(0.13f * t);
+  }
+  if (HasObject(markerOwner)) {
+    SceneObject& b = Obj(markerOwner);
+    b.position = light1.position;
+    b.rotation.x = 4.16f * std::sin(3.141592f * std::sin(0.2f * t) + 4.0f);
+    b.rotation.z = -1.988f * std::sin(0.13f * t + 4.0f);
+  }
+
+  DeformBackball(mode, t);
+  ShapeIceCube(frameDelta, mode, time);
+  if (mode == 1) ModuleBSwarm(t, sprites);
+
+  zoom = ModuleBZoomBlur(mode, t);
+  if (mode == 1) {
+    greetingsWeight = ModuleBGreetingsWeight(t);
+    if (greetingsWeight != 0.0f) {
+      ModuleBBandValues(t, bandValues);
+      bandPhaseA += 25.0f * time.dt;
+      bandPhaseB += 35.0f * time.dt;
+    }
+  } else {
+    gridWeight = ModuleBGridWeight(t);
+    RelaxHeightField(heightField, rippleRows, rippleColumns, ModuleBRippleWeight(t));
+  }
+}
+
+void ModuleBForgetDeformation() { backballDeformedMode = -1; }
+
+void ModuleBWorldSpace() {
+  if (!scene) return;
+  Scene& s = *scene;
+  if (HasObject(backball)) {
+    SetOrthoWindow(s.windowWidth, s.windowHeight);
+    TransformObject(s, backball, 1, 1);
+    BuildShadowVolume(s, backball, light1);
+  }
+  if (HasObject(icecube)) {
+    SetPerspectiveView(s, pose);
+    TransformObject(s, icecube, 1, 1);
+    IceCubeCoordinates(s, icecube, cubeShape.k, 0.05f);
+    IceCubeCoordinates(s, icecube, cubeShape.k, 0.135f);
+  }
+}
+
+void ModuleBRender(int32_t frameDelta, int32_t mode) {
+  if (!scene || !target) return;
+  ModuleBUpdate(frameDelta, mode);
+  Draw(mode);
+}
+
+ModuleBProbe ModuleBState() {
+  ModuleBProbe p{};
+  p.localMs = moduleClock.localMs;
+  p.prevMode = moduleClock.prevMode;
+  p.phase = camera.phase;
+  p.cycleMs = camera.cycleMs;
+  p.distanceFactor = camera.distanceFactor;
+  p.cameraPosition = pose.position;
+  p.light1 = light1.position;
+  p.light2 = light2.position;
+  p.backball = backball;
+  p.icecube = icecube;
+  p.kiloball = kiloball;
+  p.kiloballClone1 = kiloballClone1;
+  p.faceTotal = faceTotal;
+  if (HasObject(kiloball)) p.marker = *Obj(kiloball).positionSource;
+  p.cubeD = cubeShape.d;
+  p.cubeSquash = cubeShape.squash;
+  p.cubeScaleY = HasObject(icecube) ? Obj(icecube).scale.y : 0.0f;
+  p.heightField = heightField;
+  p.bandPhaseA = bandPhaseA;
+  p.bandPhaseB = bandPhaseB;
+  if (target) {
+    p.slot0Texture = target->fullTextures[0];
+    p.slot0Feedback = target->fullFeedback[0];
+  }
+  return p;
+}
