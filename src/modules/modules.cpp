@@ -1,11 +1,12 @@
 #include "modules/modules.h"
 
+#include "modules/module_a.h"
 #include "modules/module_c.h"
 
 // One row per module: {handOver, init, render}. Each module replaces its
 // nullptrs with its own functions.
 ModuleEntry moduleTable[kModuleCount] = {
-    /* A */ {nullptr, nullptr, nullptr},
+    /* A */ {ModuleAHandOver, ModuleAInit, ModuleARender},
     /* B */ {nullptr, nullptr, nullptr},
     /* C */ {ModuleCHandOver, ModuleCInit, ModuleCRender},
     /* D */ {nullptr, nullptr, nullptr},
