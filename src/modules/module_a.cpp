@@ -24,7 +24,7 @@ constexpr uint32_t kKiloTexture = 32;
 constexpr uint32_t kStarTexture = 36;
 constexpr uint32_t kFirstCloudTexture = 37;  // 37 to 41
 constexpr uint32_t kFirstCountedTexture = kRibbonTexture;
-constexpr int32_t kCountedTextures = 12;     // 30 to 41
+constexpr int32_t kCountedTextures = 12;  // 30 to 41
 
 RenderTarget* target = nullptr;
 std::unique_ptr<Scene> scene;
@@ -93,8 +93,8 @@ void BindSpriteTexture(uint32_t name) {
   boundSpriteTexture = name;
 }
 
-void Sprite(float x, float y, float z, float halfWidth, float halfHeight, float r, float g,
-            float b, float a) {
+void Sprite(float x, float y, float z, float halfWidth, float halfHeight, float r, float g, float b,
+            float a) {
   uint32_t slot = boundSpriteTexture - kFirstCountedTexture;
   if (slot < kCountedTextures) ++billboardCount[slot];
   DrawBillboard(*scene, x, y, z, halfWidth, halfHeight, r, g, b, a);
@@ -127,8 +127,8 @@ void DrawClouds() {
     Sprite(c.x, c.y, c.z, l.halfWidth + 12.0f * f, l.halfHeight + 12.0f * f, l.r, l.g, l.b,
            (1.0f - f) * S);
     BindSpriteTexture(kFirstCloudTexture + c.blend.k2);
-    Sprite(c.x, c.y, c.z, l.halfWidth + 4.0f * (1.0f - f), l.halfHeight + 4.0f * (1.0f - f),
-           l.r, l.g, l.b, f * S);
+    Sprite(c.x, c.y, c.z, l.halfWidth + 4.0f * (1.0f - f), l.halfHeight + 4.0f * (1.0f - f), l.r,
+           l.g, l.b, f * S);
   }
   EndBillboards(*scene);
 }
@@ -173,7 +173,8 @@ void DrawFrame(int32_t mode) {
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  // Glow layer at the small size: the blue clones, brightened and blurred.
+  // Glow layer at the small size: the clones in their blue colours, brightened
+  // and blurred.
   SetTargetSize(1, 1);
   glEnable(GL_DEPTH_TEST);
   SetPerspectiveViewTarget(*scene, frame.camera);

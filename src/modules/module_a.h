@@ -12,6 +12,8 @@ void ModuleAHandOver(RenderTarget* shared);
 void ModuleAInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight);
 // Modes 0 and 1 draw the ribbon, mode 1 also the clouds, others neither.
+// Leaves the pixel orthographic view of the render area with depth test off
+// and blending on (src alpha, dst alpha), texture environment GL_ADD.
 void ModuleARender(int32_t frameDelta, int32_t mode);
 
 // Read-only views for tests and the benchmark.

@@ -47,7 +47,8 @@ void PlaceCentres(Vector4 centre[kCentreCount], float distance[kCentreCount]) {
 
 float ZoomAt(int32_t cycleMs) {
   if (cycleMs < 2500) return 3.0f;
-  if (cycleMs < 3500) return static_cast<float>(3.0 * (1.0 - 0.6 * std::sqrt((cycleMs - 2500) * 0.001)));
+  if (cycleMs < 3500)
+    return static_cast<float>(3.0 * (1.0 - 0.6 * std::sqrt((cycleMs - 2500) * 0.001)));
   if (cycleMs < 11000) return 1.2f;
   return static_cast<float>(3.0 * (1.0 - 0.6 * std::sqrt(1.0 - (cycleMs - 11000) * 0.001)));
 }
