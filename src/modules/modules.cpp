@@ -1,5 +1,6 @@
 #include "modules/modules.h"
 
+#include "modules/module_a.h"
 #include "modules/module_b.h"
 #include "modules/module_c.h"
 #include "modules/module_e.h"
@@ -7,7 +8,7 @@
 // One row per module: {handOver, init, render}. Each module replaces its
 // nullptrs with its own functions.
 ModuleEntry moduleTable[kModuleCount] = {
-    /* A */ {nullptr, nullptr, nullptr},
+    /* A */ {ModuleAHandOver, ModuleAInit, ModuleARender},
     /* B */ {ModuleBHandOver, ModuleBInit, ModuleBRender},
     /* C */ {ModuleCHandOver, ModuleCInit, ModuleCRender},
     /* D */ {nullptr, nullptr, nullptr},

@@ -1,0 +1,308 @@
+#include "modules/module_a.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "assets/scene.h"
+#include "core/gl.h"
+#include "effects/blurs.h"
+#include "effects/render_target.h"
+#include "effects/target_quads.h"
+#include "modules/module_a_frame.h"
+#include "modules/module_common.h"
+#include "toolkit/billboards.h"
+#include "toolkit/camera.h"
+#include "toolkit/mesh_renderer.h"
+#include "toolkit/noise.h"
+#include "toolkit/random.h"
+#include "toolkit/shadow_volume.h"
+
+namespace {
+constexpr uint32_t kRibbonTexture = 30;
+constexpr uint32_t kCubeTexture = 31;
+constexpr uint32_t kKiloTexture = 32;
+constexpr uint32_t kStarTexture = 36;
+constexpr uint32_t kFirstCloudTexture = 37;  // 37 to 41
+constexpr uint32_t kFirstCountedTexture = kRibbonTexture;
+constexpr int32_t kCountedTextures = 12;  // 30 to 41
+
+RenderTarget* target = nullptr;
+std::unique_ptr<Scene> scene;
+Light lamp;
+ModuleAObjects objects;
+Vector4 blobBase[kCentreCount];
+float centreDistance[kCentreCount] = {};
+std::unique_ptr<NoiseTable> noiseSmall, noise, noiseLarge;
+float clockMs = kModuleAStartClockMs;
+ModuleAFrame frame;
+SpriteLook ribbonLook[kRibbonCount];
+SpriteLook cloudLook[kCloudCount];
+int32_t billboardCount[kCountedTextures] = {};
+uint32_t boundSpriteTexture = 0;
+
+void SetColour(float* out, float r, float g, float b, float a) {
+  out[0] = r;
+  out[1] = g;
+  out[2] = b;
+  out[3] = a;
+}
+
+void SetUpStarBall(SceneObject& o) {
+  o.textureName = kStarTexture;
+  o.cubeTextureName = kCubeTexture;
+  o.renderMode = 1;
+  SetColour(o.baseColour, 0, 0, 0, 1);
+  SetColour(o.specularColour, 0, 0, 0, 1);
+  SetColour(o.ambientColour, 1, 1, 1, 1);
+  o.baseAlpha = 1.0f;
+  o.overlayAlpha = 1.0f;
+  o.shininess = 0.82f;
+  o.lightW = 1.0f;
+  o.spotExponent = 0.0001f;
+  o.attenuationConstant = 0.0f;
+  o.attenuationLinear = 0.0f;
+  o.attenuationQuadratic = 0.0f;
+  o.extraPass = 0;
+}
+
+// The kilo ball and its clone differ only in colours.
+void SetUpKiloBall(SceneObject& o, const float base[4], const float ambient[4]) {
+  o.scale.z = 1.0f;
+  o.textureName = kKiloTexture;
+  o.cubeTextureName = kCubeTexture;
+  o.renderMode = 0;
+  SetColour(o.baseColour, base[0], base[1], base[2], base[3]);
+  SetColour(o.specularColour, 0, 0, 0, 1);
+  SetColour(o.ambientColour, ambient[0], ambient[1], ambient[2], ambient[3]);
+  o.baseAlpha = 1.0f;
+  o.overlayAlpha = 1.0f;
+  o.shininess = 0.82f;
+  o.lightW = 0.0f;  // directional
+  o.spotExponent = 0.05f;
+  o.attenuationConstant = 0.0f;
+  o.attenuationLinear = 0.0f;
+  o.attenuationQuadratic = 0.0f;
+  o.extraPass = 0;
+}
+
+SceneObject& Object(int32_t index) { return *scene->objects[index]; }
+
+// Every sprite goes through here, so tests can count them per texture.
+void BindSpriteTexture(uint32_t name) {
+  glBindTexture(GL_TEXTURE_2D, name);
+  boundSpriteTexture = name;
+}
+
+void Sprite(float x, float y, float z, float halfWidth, float halfHeight, float r, float g, float b,
+            float a) {
+  uint32_t slot = boundSpriteTexture - kFirstCountedTexture;
+  if (slot < kCountedTextures) ++billboardCount[slot];
+  DrawBillboard(*scene, x, y, z, halfWidth, halfHeight, r, g, b, a);
+}
+
+void DrawRibbon() {
+  BeginBillboards(*scene, kRibbonTexture, 0);
+  boundSpriteTexture = kRibbonTexture;
+  for (int32_t i = 0; i < kRibbonCount; ++i) {
+    const RibbonSprite& p = frame.ribbon[i];
+    if (!p.visible) continue;
+    const SpriteLook& l = ribbonLook[i];
+    Sprite(p.x, p.y, p.z, l.halfWidth, l.halfHeight, l.r, l.g, l.b, l.a);
+  }
+  EndBillboards(*scene);
+}
+
+// Each cloud is two sprites cross-fading between neighbouring images: the one
+// fading out grows by 12, the one fading in shrinks towards its base size.
+void DrawClouds() {
+  BeginBillboards(*scene, kFirstCloudTexture, 0);
+  boundSpriteTexture = kFirstCloudTexture;
+  const float S = frame.cloudAlpha;
+  for (int32_t i = 0; i < kCloudCount; ++i) {
+    const CloudSprite& c = frame.cloud[i];
+    if (!c.visible) continue;
+    const SpriteLook& l = cloudLook[i];
+    const float f = c.blend.f;
+    BindSpriteTexture(kFirstCloudTexture + c.blend.k);
+    Sprite(c.x, c.y, c.z, l.halfWidth + 12.0f * f, l.halfHeight + 12.0f * f, l.r, l.g, l.b,
+           (1.0f - f) * S);
+    BindSpriteTexture(kFirstCloudTexture + c.blend.k2);
+    Sprite(c.x, c.y, c.z, l.halfWidth + 4.0f * (1.0f - f), l.halfHeight + 4.0f * (1.0f - f), l.r,
+           l.g, l.b, f * S);
+  }
+  EndBillboards(*scene);
+}
+
+void SetTargetSize(int32_t smallTextures, int32_t smallSize) {
+  if (!target) return;
+  target->useSmallTextures = smallTextures;
+  target->useSmallSize = smallSize;
+}
+
+// The kilo ball (and so its clone, which shares its transform) at each centre.
+void DrawAtCentres(int32_t index) {
+  SceneObject& kilo = Object(objects.kilo);
+  for (int32_t e = 0; e < kCentreCount; ++e) {
+    kilo.position.set(frame.centre[e].x, frame.centre[e].y, frame.centre[e].z);
+    glEnable(GL_DEPTH_TEST);
+    DrawObject(*scene, index, lamp, 0);
+  }
+}
+
+// The frame's GL passes.
+void DrawFrame(int32_t mode) {
+  const bool hasKilo = HasObject(objects.kilo);
+  if (hasKilo) {
+    SceneObject& kilo = Object(objects.kilo);
+    kilo.blendMode = 3;
+    kilo.baseAlpha = 0.75f;
+    kilo.renderMode = 1;
+  }
+  if (HasObject(objects.ball)) {
+    SceneObject& ball = Object(objects.ball);
+    ball.position.y = 0.0f;
+    ball.position.z = 0.0f;
+    ball.scale.y = frame.ball.scaleY;
+    ball.scale.x = frame.ball.scaleX;
+    ball.texOffsetU = frame.ball.texOffsetU;
+    ball.texOffsetV = frame.ball.texOffsetV;
+    ball.rotation.x = 0.01f;
+  }
+
+  SetOrthoWindow(scene->windowWidth, scene->windowHeight);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  // Glow layer at the small size: the clones in their blue colours, brightened
+  // and blurred.
+  SetTargetSize(1, 1);
+  glEnable(GL_DEPTH_TEST);
+  SetPerspectiveViewTarget(*scene, frame.camera);
+  if (hasKilo) Object(objects.kilo).baseAlpha = 0.85f;
+  if (hasKilo && HasObject(objects.kiloClone)) DrawAtCentres(objects.kiloClone);
+
+  glDisable(GL_DEPTH_TEST);
+  SetOrthoTarget(*scene);
+  if (target) {
+    CopyFrameToTarget(target, 0);
+    BoostBrightness(target, 0, 1, 0.4f);
+    CopyFrameToTarget(target, 0);
+    BlurTarget(target, 0, 4, 1.5f, 1.5f, 0.03125f, 1.0f, 1.0f, 1.0f);
+  }
+
+  // The sprites join the glow layer after its blur, so they stay sharp.
+  SetPerspectiveViewTarget(*scene, frame.camera);
+  for (int32_t& n : billboardCount) n = 0;
+  if (mode == 0 || mode == 1) DrawRibbon();
+  if (mode == 1) DrawClouds();
+
+  SetOrthoTarget(*scene);
+  if (target) CopyFrameToTarget(target, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  SetTargetSize(0, 0);
+
+  // The full-size picture.
+  SetPerspectiveView(*scene, frame.camera);
+  if (HasObject(objects.ball)) DrawObject(*scene, objects.ball, lamp, 0);
+  SetPerspectiveView(*scene, frame.camera);
+  if (hasKilo) {
+    Object(objects.kilo).baseAlpha = 1.0f;
+    DrawAtCentres(objects.kilo);
+  }
+
+  // The glow layer stretched over it.
+  glDisable(GL_DEPTH_TEST);
+  SetOrthoWindow(scene->windowWidth, scene->windowHeight);
+  if (target) {
+    SetTargetSize(1, 0);
+    DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+    SetTargetSize(0, 0);
+  }
+  glDisable(GL_DEPTH_TEST);
+}
+}  // namespace
+
+void ModuleAHandOver(RenderTarget* shared) { target = shared; }
+
+void ModuleAInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
+                 int32_t targetHeight) {
+  scene = std::make_unique<Scene>(10000, windowWidth, windowHeight, targetWidth, targetHeight);
+  frame.camera.position.set(0.0f, 5.0f, -25.0f);  // every frame places it again
+  frame.camera.direction.set(0.0f, 0.0f, 1.0f);
+  lamp = Light();
+  SetLightColour(lamp, 1.0f, 1.0f, 1.0f);
+
+  // Both balls are read with flipped normals: the star ball is seen from inside.
+  scene->flipNormals = 1;
+  scene->vertexScale = 200.0f;
+  scene->uvScale = 0.75f;
+  LoadedModel ball = LoadModel(*scene, "Models/ballinv.3ds", "Module A");
+  if (ball.ok) {
+    objects.ball = ball.first;
+    SceneObject& o = Object(objects.ball);
+    o.position.y = 0.0f;
+    o.position.z = 0.0f;
+    o.scale.x = 1.04f;
+    o.scale.y = 0.78f;
+    o.rotation.x = 0.01f;
+    BuildEdgeList(*scene, objects.ball);
+    SetUpStarBall(o);
+  }
+
+  scene->vertexScale = 3.0f;
+  scene->uvScale = 1.0f;
+  LoadedModel kilo = LoadModel(*scene, "Models/kiloball.3ds", "Module A");
+  if (kilo.ok) {
+    objects.kilo = kilo.first;
+    const float base[4] = {0.4f, 0.325f, 0.22f, 1.0f};
+    const float ambient[4] = {0.1f, 0.12f, 0.04f, 1.0f};
+    SetUpKiloBall(Object(objects.kilo), base, ambient);
+    objects.kiloClone = CloneObject(*scene, objects.kilo);
+  }
+  if (HasObject(objects.kiloClone)) {
+    const float base[4] = {0.32f, 0.46f, 1.21f, 1.0f};
+    const float ambient[4] = {0.4f, 0.315f, 0.21f, 1.0f};
+    SetUpKiloBall(Object(objects.kiloClone), base, ambient);
+    ShareTransform(*scene, objects.kilo, objects.kiloClone);
+  }
+
+  objects.faceTotal = 0;
+  for (int32_t i = 0; i < scene->objectCount; ++i) objects.faceTotal += Object(i).faceCount;
+
+  // Built in this order for every module, as they draw from the shared generator.
+  noiseSmall = std::make_unique<NoiseTable>(256, 255, 111);
+  noise = std::make_unique<NoiseTable>(512, 511, 222);
+  noiseLarge = std::make_unique<NoiseTable>(1024, 1023, 333);
+
+  SeedRandom(141);
+  PlaceCentres(blobBase, centreDistance);
+  for (float d : centreDistance) printf("found dista was %f\n", d);
+
+  // The sprites' sizes and colours do not change with time.
+  for (int32_t i = 0; i < kRibbonCount; ++i) ribbonLook[i] = RibbonLook(i);
+  for (int32_t i = 0; i < kCloudCount; ++i) cloudLook[i] = CloudLook(i);
+
+  printf("%d Faces in scene.\n", objects.faceTotal);
+}
+
+// Leaves: depth test off, depth function GL_LEQUAL (when a ball was drawn),
+// 2D texturing and blending on with (src alpha, dst alpha), texture
+// environment GL_ADD, the pixel orthographic view of the render area, and the
+// shared target's size flags at 0.
+void ModuleARender(int32_t frameDelta, int32_t mode) {
+  if (!scene) return;
+  AdvanceModuleClock(&clockMs, frameDelta);
+  UpdateModuleAFrame(&frame, *noise, blobBase, clockMs, mode);
+  DrawFrame(mode);
+}
+
+ModuleAObjects ModuleAObjectIndices() { return objects; }
+float ModuleAClockMs() { return clockMs; }
+const float* ModuleACentreDistances() { return centreDistance; }
+const ModuleAFrame& ModuleALastFrame() { return frame; }
+
+int32_t ModuleABillboardCount(uint32_t name) {
+  uint32_t slot = name - kFirstCountedTexture;
+  return slot < kCountedTextures ? billboardCount[slot] : 0;
+}
