@@ -1,12 +1,14 @@
 #include "modules/modules.h"
 
+#include "modules/module_d.h"
+
 // One row per module: {handOver, init, render}. Each module replaces its
 // nullptrs with its own functions.
 ModuleEntry moduleTable[kModuleCount] = {
     /* A */ {nullptr, nullptr, nullptr},
     /* B */ {nullptr, nullptr, nullptr},
     /* C */ {nullptr, nullptr, nullptr},
-    /* D */ {nullptr, nullptr, nullptr},
+    /* D */ {ModuleDHandOver, ModuleDInit, ModuleDRender},
     /* E */ {nullptr, nullptr, nullptr},
 };
 
