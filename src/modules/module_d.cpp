@@ -43,6 +43,12 @@ int32_t beadClone[6] = {-1, -1, -1, -1, -1, -1};
 // the cage did not load (its clones then follow the bead).
 int32_t lampLeader = -1, lamp2Leader = -1;
 
+float* waterStillWave = nullptr;  // per water vertex, made at init
+// The cave's heave depends on the clock only through roll, which is 0 outside
+// the flickers: the last deformation is kept while roll stays the same.
+bool caveDeformed = false;
+float deformedRoll = 0.0f;
+
 float clockMs = 0.0f;
 bool firstCall = true;
 const int32_t bandCount = kModuleDBands;
@@ -192,6 +198,9 @@ void DeformCave() {
   SceneObject* cave = Object(caveIndex);
   if (!cave) return;
   cave->cameraTest = 1;
+  if (caveDeformed && frame.roll == deformedRoll) return;
+  caveDeformed = true;
+  deformedRoll = frame.roll;
   SnapshotVertices(*scene, caveIndex);
   ComputeSmoothNormals(*scene, caveIndex);
   for (int32_t j = 0; j < cave->vertexCount; ++j)
@@ -339,7 +348,7 @@ void Water() {
   // Placed only now: the coordinates above were projected at last frame's level.
   water->position.y = frame.waterLevel;
   ShadeRefractor(*water, 0.11f, 0.125f, 0.13f, 0.21f, 0.215f, 0.225f, 1);
-  ModuleDRippleWater(*water, *noise, frame.clockS);
+  ModuleDRippleWater(*water, *noise, frame.clockS, waterStillWave);
   water->cullFaces = 0;
   ComputeSmoothNormals(*scene, waterIndex);
   glEnable(GL_DEPTH_TEST);
@@ -458,6 +467,11 @@ void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   noiseSmall = new NoiseTable(256, 255, 111);
   noise = new NoiseTable(512, 511, 222);
   noiseLarge = new NoiseTable(1024, 1023, 333);
+
+  if (SceneObject* water = Object(waterIndex)) {
+    waterStillWave = new float[water->vertexCount];
+    ModuleDStillWave(*water, *noise, waterStillWave);
+  }
 }
 
 void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
@@ -535,6 +549,7 @@ float ModuleDClockMs() { return clockMs; }
 const ModuleDFrame& ModuleDLastFrame() { return frame; }
 const CameraPose& ModuleDCamera() { return camera; }
 bool ModuleDBubbleDrawn() { return bubbleDrawn; }
+void ModuleDForgetCaveHeave() { caveDeformed = false; }
 ModuleDObjects ModuleDObjectIndices() {
   return {caveIndex, ballIndex, waterIndex, boxIndex, beadIndex};
 }
@@ -563,7 +578,7 @@ void ModuleDRippleArithmetic() {
     SnapshotVertices(*scene, objects[i]);
     ComputeSmoothNormals(*scene, objects[i]);
     if (i == 0)
-      ModuleDRippleWater(*o, *noise, frame.clockS);
+      ModuleDRippleWater(*o, *noise, frame.clockS, waterStillWave);
     else
       ModuleDRippleBubble(*o, *noise, frame.clockS);
     ComputeSmoothNormals(*scene, objects[i]);

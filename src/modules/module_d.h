@@ -27,6 +27,8 @@ float ModuleDClockMs();
 const ModuleDFrame& ModuleDLastFrame();
 const CameraPose& ModuleDCamera();
 bool ModuleDBubbleDrawn();  // whether the last frame drew the bubble
+// The next frame deforms the cave afresh even when roll has not changed.
+void ModuleDForgetCaveHeave();
 // Object indices: cave, ball, water, box, bead (-1 when not loaded).
 struct ModuleDObjects {
   int32_t cave, ball, water, box, bead;

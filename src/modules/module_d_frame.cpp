@@ -161,7 +161,21 @@ void ModuleDScreenCoords(const Vector4& eye, float* u, float* v) {
   *v = 0.65f * eye.y / z + 0.5f;
 }
 
-void ModuleDRippleWater(SceneObject& o, const NoiseTable& noise, float s) {
+namespace {
+float StillWave(const NoiseTable& noise, const Vector4& v) {
+  const float ax = 0.0075f * v.x, az = 0.0075f * v.z;
+  const float n2 = FractalNoise(noise, std::fabs(2.0f * ax + 100.0f),
+                                std::fabs(2.0f * az + 100.0f) + 0.33f, 0.0f, 4);
+  return std::sin(6.283184f * n2);
+}
+}  // namespace
+
+void ModuleDStillWave(const SceneObject& o, const NoiseTable& noise, float* out) {
+  for (int32_t j = 0; j < o.vertexCount; ++j) out[j] = StillWave(noise, o.vertices[j]);
+}
+
+void ModuleDRippleWater(SceneObject& o, const NoiseTable& noise, float s,
+                        const float* stillWave) {
   if (!o.worldVertices || !o.baseVertices || !o.baseNormals || !o.texU || !o.texV) return;
   for (int32_t j = 0; j < o.vertexCount; ++j) {
     const Vector4& v = o.vertices[j];
@@ -172,9 +186,7 @@ void ModuleDRippleWater(SceneObject& o, const NoiseTable& noise, float s) {
     const float n1 = FractalNoise(noise, std::fabs(s + 2.0f * ax + 100.0f),
                                   std::fabs(2.0f * az + 100.0f), 0.0f, 4);
     const float wA = std::sin(6.283184f * n1 + 4.0f * ax);
-    const float n2 = FractalNoise(noise, std::fabs(2.0f * ax + 100.0f),
-                                  std::fabs(2.0f * az + 100.0f) + 0.33f, 0.0f, 4);
-    const float wB = std::sin(6.283184f * n2);
+    const float wB = stillWave ? stillWave[j] : StillWave(noise, v);
     o.texU[j] = Clamp01(u + 0.025f * wA);
     o.texV[j] = Clamp01(t + 0.025f * wB);
     const float push = wA + wB;

@@ -80,10 +80,16 @@ bool ModuleDEyeUnderWater(const Vector4& cameraPosition, float waterLevel);
 // depth raised to 0.0001 so nothing divides by 0 or flips behind the eye.
 void ModuleDScreenCoords(const Vector4& eye, float* u, float* v);
 
+// The water's second wave for every vertex: it depends on the loaded vertex
+// only, so it is computed once into out (vertexCount values).
+void ModuleDStillWave(const SceneObject& water, const NoiseTable& noise, float* out);
+
 // Ripples the water: texture coordinates from the eye-space world vertices,
 // base vertices pushed along base normals. Needs the object's world vertices
 // (TransformObject) and base buffers (SnapshotVertices, ComputeSmoothNormals).
-void ModuleDRippleWater(SceneObject& water, const NoiseTable& noise, float clockS);
+// stillWave: ModuleDStillWave's values, or null to compute them here.
+void ModuleDRippleWater(SceneObject& water, const NoiseTable& noise, float clockS,
+                        const float* stillWave);
 // The same for the bubble, whose ripple also moves with time in depth.
 void ModuleDRippleBubble(SceneObject& ball, const NoiseTable& noise, float clockS);
 

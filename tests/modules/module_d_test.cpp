@@ -233,7 +233,7 @@ TEST(ModuleDFrame, RipplesClampTextureCoordinatesForVerticesBehindTheEye) {
   }
   for (int pass = 0; pass < 2; ++pass) {
     if (pass == 0)
-      ModuleDRippleWater(o, noise, 12.0f);
+      ModuleDRippleWater(o, noise, 12.0f, nullptr);
     else
       ModuleDRippleBubble(o, noise, -12.0f);  // a clock below 0 too
     for (int j = 0; j < 3; ++j) {
@@ -247,6 +247,34 @@ TEST(ModuleDFrame, RipplesClampTextureCoordinatesForVerticesBehindTheEye) {
   }
   // The far vertex keeps its projected place, moved by the small ripple only.
   EXPECT_NEAR(0.5f, o.texU[2], 0.02f);
+}
+
+TEST(ModuleDFrame, StillWaveMadeOnceRipplesExactlyAsComputedEachFrame) {
+  NoiseTable noise(512, 511, 222);
+  SceneObject a, b;
+  for (SceneObject* o : {&a, &b}) {
+    o->vertexCount = 40;
+    o->vertices = AllocateArray<Vector4>(*o, 40);
+    o->worldVertices = AllocateArray<Vector4>(*o, 40);
+    o->baseVertices = AllocateArray<Vector4>(*o, 40);
+    o->baseNormals = AllocateArray<Vector4>(*o, 40);
+    o->texU = AllocateArray<float>(*o, 40);
+    o->texV = AllocateArray<float>(*o, 40);
+    for (int j = 0; j < 40; ++j) {
+      o->vertices[j].set(97.0f * j - 2000.0f, 0.0f, 1234.5f - 61.0f * j);
+      o->worldVertices[j].set(3.0f * j, -2.0f * j, -50.0f - j);
+      o->baseNormals[j].set(0.0f, -1.0f, 0.0f);
+    }
+  }
+  float still[40];
+  ModuleDStillWave(a, noise, still);
+  ModuleDRippleWater(a, noise, 31.25f, still);
+  ModuleDRippleWater(b, noise, 31.25f, nullptr);
+  for (int j = 0; j < 40; ++j) {
+    EXPECT_EQ(b.texU[j], a.texU[j]);
+    EXPECT_EQ(b.texV[j], a.texV[j]);
+    EXPECT_EQ(b.baseVertices[j].y, a.baseVertices[j].y);
+  }
 }
 
 // ---- Headless frames ----
@@ -304,6 +332,26 @@ TEST_F(ModuleDGl, FramesOfBothModesDrawAndMove) {
     EXPECT_GT(mean, 3.0) << "mode " << mode;
     EXPECT_NE(first, RenderAreaHash()) << "mode " << mode;
   }
+}
+
+TEST_F(ModuleDGl, KeptCaveHeaveDrawsTheSamePixelsAsAFreshOne) {
+  SetClock(7000.0f);  // roll 0: the heave of the previous frame is kept
+  RenderModule(kModuleD, 16, 0);
+  ASSERT_EQ(0.0f, ModuleDLastFrame().roll);
+  RenderModule(kModuleD, 0, 0);
+  const uint64_t kept = RenderAreaHash();
+  ModuleDForgetCaveHeave();
+  RenderModule(kModuleD, 0, 0);
+  EXPECT_EQ(kept, RenderAreaHash());
+
+  SetClock(12500.0f);  // flickering: every frame heaves afresh
+  RenderModule(kModuleD, 0, 0);
+  const uint64_t rolled = RenderAreaHash();
+  ModuleDForgetCaveHeave();
+  RenderModule(kModuleD, 0, 0);
+  EXPECT_EQ(rolled, RenderAreaHash());
+  RenderModule(kModuleD, 16, 0);
+  EXPECT_NE(rolled, RenderAreaHash());
 }
 
 TEST_F(ModuleDGl, LogoFramesLendSlotZeroAndGiveItBack) {
