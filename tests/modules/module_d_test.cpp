@@ -25,6 +25,17 @@ bool Finite(const Vector4& v) {
 bool Finite(const Vector3& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
+
+// The arrays a ripple reads and writes, zeroed, for n vertices.
+void GiveRippleArrays(SceneObject& o, int n) {
+  o.vertexCount = n;
+  o.vertices = AllocateArray<Vector4>(o, n);
+  o.worldVertices = AllocateArray<Vector4>(o, n);
+  o.baseVertices = AllocateArray<Vector4>(o, n);
+  o.baseNormals = AllocateArray<Vector4>(o, n);
+  o.texU = AllocateArray<float>(o, n);
+  o.texV = AllocateArray<float>(o, n);
+}
 }  // namespace
 
 TEST(ModuleDFrame, FirstFlickerIsHalfWayAt12500AndRollsTheCamera) {
@@ -217,13 +228,7 @@ TEST(ModuleDFrame, PulsesBandsAndScreenCoordinatesStayInRange) {
 TEST(ModuleDFrame, RipplesClampTextureCoordinatesForVerticesBehindTheEye) {
   NoiseTable noise(512, 511, 222);
   SceneObject o;
-  o.vertexCount = 3;
-  o.vertices = AllocateArray<Vector4>(o, 3);
-  o.worldVertices = AllocateArray<Vector4>(o, 3);
-  o.baseVertices = AllocateArray<Vector4>(o, 3);
-  o.baseNormals = AllocateArray<Vector4>(o, 3);
-  o.texU = AllocateArray<float>(o, 3);
-  o.texV = AllocateArray<float>(o, 3);
+  GiveRippleArrays(o, 3);
   o.worldVertices[0].set(50, -50, 0.0f);  // at the eye
   o.worldVertices[1].set(-50, 50, 5.0f);  // behind it
   o.worldVertices[2].set(1, 1, -400.0f);  // far in front
@@ -253,13 +258,7 @@ TEST(ModuleDFrame, StillWaveMadeOnceRipplesExactlyAsComputedEachFrame) {
   NoiseTable noise(512, 511, 222);
   SceneObject a, b;
   for (SceneObject* o : {&a, &b}) {
-    o->vertexCount = 40;
-    o->vertices = AllocateArray<Vector4>(*o, 40);
-    o->worldVertices = AllocateArray<Vector4>(*o, 40);
-    o->baseVertices = AllocateArray<Vector4>(*o, 40);
-    o->baseNormals = AllocateArray<Vector4>(*o, 40);
-    o->texU = AllocateArray<float>(*o, 40);
-    o->texV = AllocateArray<float>(*o, 40);
+    GiveRippleArrays(*o, 40);
     for (int j = 0; j < 40; ++j) {
       o->vertices[j].set(97.0f * j - 2000.0f, 0.0f, 1234.5f - 61.0f * j);
       o->worldVertices[j].set(3.0f * j, -2.0f * j, -50.0f - j);
