@@ -567,20 +567,18 @@ void ModuleDShadowArithmetic() {
   }
 }
 
-void ModuleDRippleArithmetic() {
+void ModuleDRippleArithmetic(int32_t which) {
   if (!scene) return;
-  const int32_t objects[2] = {waterIndex, ballIndex};
-  for (int i = 0; i < 2; ++i) {
-    SceneObject* o = Object(objects[i]);
-    if (!o) continue;
-    SetPerspectiveView(*scene, i == 0 ? camera : bubbleCamera);
-    TransformObject(*scene, objects[i], 0, 1);
-    SnapshotVertices(*scene, objects[i]);
-    ComputeSmoothNormals(*scene, objects[i]);
-    if (i == 0)
-      ModuleDRippleWater(*o, *noise, frame.clockS, waterStillWave);
-    else
-      ModuleDRippleBubble(*o, *noise, frame.clockS);
-    ComputeSmoothNormals(*scene, objects[i]);
-  }
+  const int32_t index = which == 0 ? waterIndex : ballIndex;
+  SceneObject* o = Object(index);
+  if (!o) return;
+  SetPerspectiveView(*scene, which == 0 ? camera : bubbleCamera);
+  TransformObject(*scene, index, 0, 1);
+  SnapshotVertices(*scene, index);
+  ComputeSmoothNormals(*scene, index);
+  if (which == 0)
+    ModuleDRippleWater(*o, *noise, frame.clockS, waterStillWave);
+  else
+    ModuleDRippleBubble(*o, *noise, frame.clockS);
+  ComputeSmoothNormals(*scene, index);
 }

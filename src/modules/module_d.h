@@ -38,7 +38,7 @@ ModuleDObjects ModuleDObjectIndices();
 // The render step's arithmetic, timed apart from its GL calls by the
 // benchmark: the clock step, lamps, camera, cages and cave heave
 // (ModuleDUpdate); the world copies and shadow volumes of both lamps; the
-// ripples of the water and the bubble under an identity modelview.
+// ripple of the water (which 0) or of the bubble (1), with their normals.
 void ModuleDUpdate(int32_t frameDelta, int32_t mode);
 void ModuleDShadowArithmetic();
-void ModuleDRippleArithmetic();
+void ModuleDRippleArithmetic(int32_t which);
