@@ -3,6 +3,7 @@
 #include "modules/module_a.h"
 #include "modules/module_b.h"
 #include "modules/module_c.h"
+#include "modules/module_d.h"
 #include "modules/module_e.h"
 
 // One row per module: {handOver, init, render}. Each module replaces its
@@ -11,7 +12,7 @@ ModuleEntry moduleTable[kModuleCount] = {
     /* A */ {ModuleAHandOver, ModuleAInit, ModuleARender},
     /* B */ {ModuleBHandOver, ModuleBInit, ModuleBRender},
     /* C */ {ModuleCHandOver, ModuleCInit, ModuleCRender},
-    /* D */ {nullptr, nullptr, nullptr},
+    /* D */ {ModuleDHandOver, ModuleDInit, ModuleDRender},
     /* E */ {ModuleEHandOver, ModuleEInit, ModuleERender},
 };
 
