@@ -26,7 +26,7 @@ RenderTarget* target = nullptr;
 std::unique_ptr<Scene> scene;
 CameraPose pose;
 Light light1, light2;
-std::unique_ptr<Spline> path, pathEven;
+std::unique_ptr<Spline> pathEven;
 std::unique_ptr<NoiseTable> noise256, noise512, noise1024;
 Image picture;  // decode buffer of the height field
 float heightField[kRipple * kRipple];
@@ -301,18 +301,7 @@ void ModuleBInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   light1.poseRef = &pose;
 
   // The lights' path, resampled to nearly constant speed.
-  path = std::make_unique<Spline>(100, true);
-  AddKey(*path, -17.0f, 0.0f, -5.0f);
-  AddKey(*path, -14.0f, 3.0f, -8.0f);
-  AddKey(*path, 0.0f, -3.0f, -9.0f);
-  AddKey(*path, 15.0f, 2.0f, -2.0f);
-  AddKey(*path, 16.0f, 0.0f, -6.0f);
-  AddKey(*path, 0.0f, 3.0f, -9.0f);
-  BuildTangents(*path, 5.0f, true);
-  ComputeSampleCount(*path);
-  pathEven = std::make_unique<Spline>(path->sampleCount, true);
-  pathEven->closedCopy = 1;
-  Resample(*path, *pathEven);
+  pathEven = MakeLightPath();
 
   LoadObjects();
 

@@ -33,7 +33,6 @@ CameraPose camera;
 Vector4 cameraTarget;
 Light lamp;
 Light spareLight;  // made with the lamp, never drawn with
-std::unique_ptr<Spline> pathKeys;
 std::unique_ptr<Spline> lightPath;
 std::unique_ptr<NoiseTable> noiseSmall, noise, noiseLarge;  // only `noise` is read
 ModuleCObjects objects;
@@ -262,17 +261,7 @@ void ModuleCInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   SetLightColour(lamp, 1.0f, 1.0f, 1.0f);
   SetLightColour(spareLight, 1.0f, 1.0f, 1.0f);
 
-  pathKeys = std::make_unique<Spline>(100, true);
-  AddKey(*pathKeys, -17.0f, 0.0f, -5.0f);
-  AddKey(*pathKeys, -14.0f, 3.0f, -8.0f);
-  AddKey(*pathKeys, 0.0f, -3.0f, -9.0f);
-  AddKey(*pathKeys, 15.0f, 2.0f, -2.0f);
-  AddKey(*pathKeys, 16.0f, 0.0f, -6.0f);
-  AddKey(*pathKeys, 0.0f, 3.0f, -9.0f);
-  BuildTangents(*pathKeys, 5.0f, true);
-  ComputeSampleCount(*pathKeys);
-  lightPath = std::make_unique<Spline>(pathKeys->sampleCount, true);
-  Resample(*pathKeys, *lightPath);
+  lightPath = MakeLightPath();
 
   scene->flipNormals = 1;
   objects.ball = LoadObject("Models/backball.3ds", 100.0f);

@@ -5,6 +5,7 @@
 
 #include "assets/load_3ds.h"
 #include "assets/scene.h"
+#include "toolkit/spline.h"
 
 bool AdvanceModuleClock(float* clockMs, int32_t frameDelta) {
   if (frameDelta >= 10000) return false;
@@ -36,4 +37,19 @@ LoadedModel LoadModel(Scene& scene, const char* path, const char* module) {
   fprintf(stderr, "%s: \"%s\" did not load; the module goes on without its objects.\n",
           module, path);
   return m;
+}
+
+std::unique_ptr<Spline> MakeLightPath() {
+  Spline keys(100, true);
+  AddKey(keys, -17.0f, 0.0f, -5.0f);
+  AddKey(keys, -14.0f, 3.0f, -8.0f);
+  AddKey(keys, 0.0f, -3.0f, -9.0f);
+  AddKey(keys, 15.0f, 2.0f, -2.0f);
+  AddKey(keys, 16.0f, 0.0f, -6.0f);
+  AddKey(keys, 0.0f, 3.0f, -9.0f);
+  BuildTangents(keys, 5.0f, true);
+  ComputeSampleCount(keys);
+  auto path = std::make_unique<Spline>(keys.sampleCount, true);
+  Resample(keys, *path);
+  return path;
 }

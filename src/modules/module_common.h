@@ -3,8 +3,10 @@
 // cut-short file leaves the module without that file's objects.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 struct Scene;
+struct Spline;
 
 // The module clock rule: a frame delta below 10000 ms is added (negative
 // deltas after a backward seek included); larger ones, such as a jump of the
@@ -32,6 +34,11 @@ struct LoadedModel {
 // says on standard error that `module` goes on without it. Callers use the
 // objects only when ok.
 LoadedModel LoadModel(Scene& scene, const char* path, const char* module);
+
+// The closed path every scene's lights travel: six key points with tangents
+// of scale 5 (normalised), resampled to a path of nearly even speed. Only the
+// resampled path is kept; evaluate it with a WrapUnit parameter.
+std::unique_ptr<Spline> MakeLightPath();
 
 // Whether an object index from LoadModel or CloneObject may be used.
 inline bool HasObject(int32_t index) { return index >= 0; }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "assets/scene.h"
 #include "core/gl.h"
@@ -29,8 +30,7 @@ CameraPose camera;
 CameraPose bubbleCamera;
 Vector4 cameraTarget;
 Light lamp, lamp2;
-Spline* pathKeys = nullptr;
-Spline* lightPath = nullptr;
+std::unique_ptr<Spline> lightPath;
 NoiseTable* noiseSmall = nullptr;
 NoiseTable* noise = nullptr;
 NoiseTable* noiseLarge = nullptr;
@@ -425,18 +425,8 @@ void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   bubbleCamera.up.set(0.0f, -1.0f, 0.0f);
   OrthonormalizeCamera(bubbleCamera);
 
-  // The lamps' path, shared with the scene that follows this one.
-  pathKeys = new Spline(100, true);
-  AddKey(*pathKeys, -17, 0, -5);
-  AddKey(*pathKeys, -14, 3, -8);
-  AddKey(*pathKeys, 0, -3, -9);
-  AddKey(*pathKeys, 15, 2, -2);
-  AddKey(*pathKeys, 16, 0, -6);
-  AddKey(*pathKeys, 0, 3, -9);
-  BuildTangents(*pathKeys, 5.0f, true);
-  ComputeSampleCount(*pathKeys);
-  lightPath = new Spline(pathKeys->sampleCount, true);
-  Resample(*pathKeys, *lightPath);
+  // The lamps travel the path every scene's lights share.
+  lightPath = MakeLightPath();
 
   scene->flipNormals = 1;
   caveIndex = Load("Models/luola2taso.3ds", 20.0f, 2.5f);

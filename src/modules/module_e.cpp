@@ -253,17 +253,7 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   light.position.set(0.0f, 0.0f, 0.0f);
   light.poseRef = &camera;
 
-  Spline keys(100, true);
-  AddKey(keys, -17.0f, 0.0f, -5.0f);
-  AddKey(keys, -14.0f, 3.0f, -8.0f);
-  AddKey(keys, 0.0f, -3.0f, -9.0f);
-  AddKey(keys, 15.0f, 2.0f, -2.0f);
-  AddKey(keys, 16.0f, 0.0f, -6.0f);
-  AddKey(keys, 0.0f, 3.0f, -9.0f);
-  BuildTangents(keys, 5.0f, true);
-  ComputeSampleCount(keys);
-  lightPath = std::make_unique<Spline>(keys.sampleCount, true);
-  Resample(keys, *lightPath);
+  lightPath = MakeLightPath();
 
   scene->flipNormals = 1;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -160,17 +161,8 @@ TEST(ModuleBFrame, BackballPoleVertexStaysFinite) {
 }
 
 TEST(ModuleBFrame, NegativeClockStaysOnThePathsAndTextures) {
-  Spline path(100, true);
-  AddKey(path, -17, 0, -5);
-  AddKey(path, -14, 3, -8);
-  AddKey(path, 0, -3, -9);
-  AddKey(path, 15, 2, -2);
-  AddKey(path, 16, 0, -6);
-  AddKey(path, 0, 3, -9);
-  BuildTangents(path, 5.0f, true);
-  ComputeSampleCount(path);
-  Spline even(path.sampleCount, true);
-  Resample(path, even);
+  std::unique_ptr<Spline> path = MakeLightPath();
+  Spline& even = *path;
 
   Vector3 a1, a2, b1, b2;
   ModuleBLightPositions(even, -12.0f, &a1, &a2);  // parameters -0.4 and -1.2
