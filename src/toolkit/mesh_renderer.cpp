@@ -18,6 +18,7 @@ Vector4 Normalised(const Vector4& v) {
 
 // Reused between calls so per-frame normal updates do not allocate.
 std::vector<Vector4> unitFaceNormals;
+std::vector<Vector4> smoothVertexNormals;  // scratch of ComputeCreaseNormals
 
 void NoGeneration() {
   glDisable(GL_TEXTURE_GEN_S);
@@ -377,30 +378,42 @@ void ComputeCreaseNormals(Scene& scene, int index, float threshold) {
   if ((int)unitFaceNormals.size() < o.faceCount) unitFaceNormals.resize(o.faceCount);
   for (int f = 0; f < o.faceCount; ++f) unitFaceNormals[f] = Normalised(o.baseFaceNormals[f]);
 
+  // A corner whose neighbours all pass the threshold gets the vertex's smooth
+  // normal: the same sum in the same order, so it is made once per vertex
+  // rather than once per corner. Most corners of a smooth mesh take it.
+  if ((int)smoothVertexNormals.size() < o.vertexCount) smoothVertexNormals.resize(o.vertexCount);
+  for (int v = 0; v < o.vertexCount; ++v) {
+    const PointerArray* list = o.vertexFaces ? &o.vertexFaces[v] : nullptr;
+    Vector4 sum;
+    for (int j = 0; list && j < list->count; ++j) sum.add(o.baseFaceNormals[IndexAt(*list, j)]);
+    Vector4 n = Normalised(sum);
+    smoothVertexNormals[v].set(-n.x, -n.y, -n.z);
+  }
+
   for (int f = 0; f < o.faceCount; ++f) {
     const Vector4& nf = unitFaceNormals[f];
     for (int k = 0; k < 3; ++k) {
       const int v = o.faces[3 * f + k];
       const PointerArray* list = o.vertexFaces ? &o.vertexFaces[v] : nullptr;
       const int total = list ? list->count : 0;
+      int passing = 0;
+      while (passing < total && nf.dot(unitFaceNormals[IndexAt(*list, passing)]) >= threshold)
+        ++passing;
+      if (passing == total) {
+        o.cornerFlags[3 * f + k] = 0;
+        const Vector4& smooth = smoothVertexNormals[v];
+        o.baseNormals[v].set(smooth.x, smooth.y, smooth.z);
+        continue;
+      }
+      // A crease: the faces on this corner's side only.
       Vector4 sum;
-      int within = 0;
       for (int j = 0; j < total; ++j) {
         const int g = IndexAt(*list, j);
-        if (nf.dot(unitFaceNormals[g]) >= threshold) {
-          sum.add(o.baseFaceNormals[g]);
-          ++within;
-        }
+        if (nf.dot(unitFaceNormals[g]) >= threshold) sum.add(o.baseFaceNormals[g]);
       }
       Vector4 n = Normalised(sum);
-      n.set(-n.x, -n.y, -n.z);
-      if (within == total) {
-        o.cornerFlags[3 * f + k] = 0;
-        o.baseNormals[v].set(n.x, n.y, n.z);
-      } else {
-        o.cornerFlags[3 * f + k] = 1;
-        o.cornerNormals[3 * f + k].set(n.x, n.y, n.z);
-      }
+      o.cornerFlags[3 * f + k] = 1;
+      o.cornerNormals[3 * f + k].set(-n.x, -n.y, -n.z);
     }
   }
 }

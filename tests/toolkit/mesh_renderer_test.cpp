@@ -1,5 +1,6 @@
 #include "toolkit/mesh_renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -391,3 +392,61 @@ TEST_F(MeshRendererTest, CreaseNormalsSplitTheCubeCornersBelowTheThreshold) {
 }
 
 }  // namespace
+
+// The crease normals as first written: one sum per corner over the faces that
+// pass the threshold. The renderer shares the smooth corners' sum per vertex;
+// its results must equal this, bit for bit, on a bumpy mesh with real creases.
+namespace {
+// The renderer's unit vector: zero stays zero, otherwise times 1 / length.
+Vector4 Unit(const Vector4& v) {
+  float l2 = v.x * v.x + v.y * v.y + v.z * v.z;
+  if (l2 <= 0.0f) return Vector4(0.0f, 0.0f, 0.0f);
+  float inv = 1.0f / std::sqrt(l2);
+  return Vector4(v.x * inv, v.y * inv, v.z * inv);
+}
+}  // namespace
+
+TEST(CreaseNormals, MatchTheOneSumPerCornerRuleBitForBit) {
+  Scene scene(4, 1024, 512, 512, 256);
+  const int ball = AddSphere(scene, 24, 32, 10.0f);
+  SceneObject& o = *scene.objects[ball];
+  SnapshotVertices(scene, ball);
+  for (int v = 0; v < o.vertexCount; ++v) {  // bumps and ridges, so both kinds of corner occur
+    Vector4& p = o.baseVertices[v];
+    p.scale(1.0f + 0.3f * std::sin(5.0f * p.x) * std::cos(3.0f * p.z));
+  }
+  const std::vector<Vector4> bumpy(o.baseVertices, o.baseVertices + o.vertexCount);
+
+  for (float threshold : {-1.0f, -0.75f, -0.707f, 0.5f, 0.9f}) {
+    std::copy(bumpy.begin(), bumpy.end(), o.baseVertices);
+    ComputeCreaseNormals(scene, ball, threshold);
+
+    int creased = 0;
+    for (int f = 0; f < o.faceCount; ++f) {
+      const Vector4 nf = Unit(o.baseFaceNormals[f]);
+      for (int k = 0; k < 3; ++k) {
+        const int v = o.faces[3 * f + k];
+        const PointerArray& list = o.vertexFaces[v];
+        Vector4 sum;
+        int within = 0;
+        for (int j = 0; j < list.count; ++j) {
+          if (nf.dot(Unit(o.baseFaceNormals[IndexAt(list, j)])) >= threshold) {
+            sum.add(o.baseFaceNormals[IndexAt(list, j)]);
+            ++within;
+          }
+        }
+        sum = Unit(sum);
+        const Vector4& got =
+            within == list.count ? o.baseNormals[v] : o.cornerNormals[3 * f + k];
+        ASSERT_EQ(o.cornerFlags[3 * f + k], within == list.count ? 0 : 1) << f << " " << k;
+        creased += within != list.count;
+        EXPECT_EQ(got.x, -sum.x);
+        EXPECT_EQ(got.y, -sum.y);
+        EXPECT_EQ(got.z, -sum.z);
+      }
+    }
+    if (threshold > 0.0f) {
+      EXPECT_GT(creased, 0) << threshold;
+    }
+  }
+}
