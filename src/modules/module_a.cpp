@@ -40,13 +40,6 @@ SpriteLook cloudLook[kCloudCount];
 int32_t billboardCount[kCountedTextures] = {};
 uint32_t boundSpriteTexture = 0;
 
-void SetColour(float* out, float r, float g, float b, float a) {
-  out[0] = r;
-  out[1] = g;
-  out[2] = b;
-  out[3] = a;
-}
-
 void SetUpStarBall(SceneObject& o) {
   o.textureName = kStarTexture;
   o.cubeTextureName = kCubeTexture;

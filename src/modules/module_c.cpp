@@ -44,13 +44,6 @@ bool firstFrame = true;
 SmokeBillboard smoke[kModuleCSmokeCount];
 LensGrowth lens;
 
-void SetColour(float* c, float r, float g, float b, float a) {
-  c[0] = r;
-  c[1] = g;
-  c[2] = b;
-  c[3] = a;
-}
-
 void SetUpBall(SceneObject& o) {
   o.position.y = 0.0f;
   o.scale.y = 0.5f;

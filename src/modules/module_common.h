@@ -40,5 +40,13 @@ LoadedModel LoadModel(Scene& scene, const char* path, const char* module);
 // resampled path is kept; evaluate it with a WrapUnit parameter.
 std::unique_ptr<Spline> MakeLightPath();
 
+// Writes one of an object's RGBA colour fields.
+inline void SetColour(float* out, float r, float g, float b, float a = 1.0f) {
+  out[0] = r;
+  out[1] = g;
+  out[2] = b;
+  out[3] = a;
+}
+
 // Whether an object index from LoadModel or CloneObject may be used.
 inline bool HasObject(int32_t index) { return index >= 0; }

@@ -59,13 +59,6 @@ bool bubbleDrawn = false;
 
 SceneObject* Object(int32_t index) { return HasObject(index) ? FindObject(*scene, index) : nullptr; }
 
-void SetColour(float* out, float r, float g, float b) {
-  out[0] = r;
-  out[1] = g;
-  out[2] = b;
-  out[3] = 1.0f;
-}
-
 struct Style {
   int32_t textureName, renderMode;
   float baseAlpha;

@@ -77,13 +77,6 @@ const Material kBallTwo = {kTextureValko, kCubeEnvironment, 0,
                            {0.25f, 0.15f, 0.1f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
                            {1.5f, 0.8f, 0.41f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
 
-void SetColour(float* c, float r, float g, float b, float a) {
-  c[0] = r;
-  c[1] = g;
-  c[2] = b;
-  c[3] = a;
-}
-
 void ApplyMaterial(SceneObject& o, const Material& m) {
   o.textureName = m.textureName;
   o.cubeTextureName = m.cubeTextureName;
