@@ -19,7 +19,6 @@
 
 namespace {
 constexpr uint32_t kRibbonTexture = 30;
-constexpr uint32_t kCubeTexture = 31;
 constexpr uint32_t kKiloTexture = 32;
 constexpr uint32_t kStarTexture = 36;
 constexpr uint32_t kFirstCloudTexture = 37;  // 37 to 41
@@ -40,43 +39,13 @@ SpriteLook cloudLook[kCloudCount];
 int32_t billboardCount[kCountedTextures] = {};
 uint32_t boundSpriteTexture = 0;
 
-void SetUpStarBall(SceneObject& o) {
-  o.textureName = kStarTexture;
-  o.cubeTextureName = kCubeTexture;
-  o.renderMode = 1;
-  SetColour(o.baseColour, 0, 0, 0, 1);
-  SetColour(o.specularColour, 0, 0, 0, 1);
-  SetColour(o.ambientColour, 1, 1, 1, 1);
-  o.baseAlpha = 1.0f;
-  o.overlayAlpha = 1.0f;
-  o.shininess = 0.82f;
-  o.lightW = 1.0f;
-  o.spotExponent = 0.0001f;
-  o.attenuationConstant = 0.0f;
-  o.attenuationLinear = 0.0f;
-  o.attenuationQuadratic = 0.0f;
-  o.extraPass = 0;
-}
-
-// The kilo ball and its clone differ only in colours.
-void SetUpKiloBall(SceneObject& o, const float base[4], const float ambient[4]) {
-  o.scale.z = 1.0f;
-  o.textureName = kKiloTexture;
-  o.cubeTextureName = kCubeTexture;
-  o.renderMode = 0;
-  SetColour(o.baseColour, base[0], base[1], base[2], base[3]);
-  SetColour(o.specularColour, 0, 0, 0, 1);
-  SetColour(o.ambientColour, ambient[0], ambient[1], ambient[2], ambient[3]);
-  o.baseAlpha = 1.0f;
-  o.overlayAlpha = 1.0f;
-  o.shininess = 0.82f;
-  o.lightW = 0.0f;  // directional
-  o.spotExponent = 0.05f;
-  o.attenuationConstant = 0.0f;
-  o.attenuationLinear = 0.0f;
-  o.attenuationQuadratic = 0.0f;
-  o.extraPass = 0;
-}
+const ObjectLook kStarBall = {kStarTexture, 1, 1.0f, {0, 0, 0}, {1, 1, 1}, 1.0f, 0.0001f, {0, 0, 0}};
+// The kilo ball and its clone differ only in colours; both take the lamp as a
+// directional light.
+const ObjectLook kKiloBall = {kKiloTexture, 0, 1.0f, {0.4f, 0.325f, 0.22f}, {0.1f, 0.12f, 0.04f},
+                              0.0f, 0.05f, {0, 0, 0}};
+const ObjectLook kKiloClone = {kKiloTexture, 0, 1.0f, {0.32f, 0.46f, 1.21f}, {0.4f, 0.315f, 0.21f},
+                               0.0f, 0.05f, {0, 0, 0}};
 
 SceneObject& Object(int32_t index) { return *scene->objects[index]; }
 
@@ -240,7 +209,7 @@ void ModuleAInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
     o.scale.y = 0.78f;
     o.rotation.x = 0.01f;
     BuildEdgeList(*scene, objects.ball);
-    SetUpStarBall(o);
+    ApplyLook(o, kStarBall);
   }
 
   scene->vertexScale = 3.0f;
@@ -248,15 +217,13 @@ void ModuleAInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   LoadedModel kilo = LoadModel(*scene, "Models/kiloball.3ds", "Module A");
   if (kilo.ok) {
     objects.kilo = kilo.first;
-    const float base[4] = {0.4f, 0.325f, 0.22f, 1.0f};
-    const float ambient[4] = {0.1f, 0.12f, 0.04f, 1.0f};
-    SetUpKiloBall(Object(objects.kilo), base, ambient);
+    Object(objects.kilo).scale.z = 1.0f;
+    ApplyLook(Object(objects.kilo), kKiloBall);
     objects.kiloClone = CloneObject(*scene, objects.kilo);
   }
   if (HasObject(objects.kiloClone)) {
-    const float base[4] = {0.32f, 0.46f, 1.21f, 1.0f};
-    const float ambient[4] = {0.4f, 0.315f, 0.21f, 1.0f};
-    SetUpKiloBall(Object(objects.kiloClone), base, ambient);
+    Object(objects.kiloClone).scale.z = 1.0f;
+    ApplyLook(Object(objects.kiloClone), kKiloClone);
     ShareTransform(*scene, objects.kilo, objects.kiloClone);
   }
 

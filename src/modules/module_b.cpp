@@ -54,37 +54,6 @@ int32_t backballDeformedMode = -1;  // mode of the deformation in the base array
 
 SceneObject& Obj(int32_t index) { return *scene->objects[static_cast<size_t>(index)]; }
 
-void Set4(float* c, float r, float g, float b, float a) {
-  c[0] = r;
-  c[1] = g;
-  c[2] = b;
-  c[3] = a;
-}
-
-struct Material {
-  int32_t renderMode, textureName;
-  float base[3], ambient[3];
-  float lightW, spotExponent, attenuation[3];
-};
-
-void WriteMaterial(SceneObject& o, const Material& m) {
-  o.renderMode = m.renderMode;
-  o.textureName = m.textureName;
-  o.cubeTextureName = 31;
-  Set4(o.baseColour, m.base[0], m.base[1], m.base[2], 1.0f);
-  Set4(o.specularColour, 0.0f, 0.0f, 0.0f, 1.0f);
-  Set4(o.ambientColour, m.ambient[0], m.ambient[1], m.ambient[2], 1.0f);
-  o.baseAlpha = 1.0f;
-  o.overlayAlpha = 1.0f;
-  o.shininess = 0.82f;
-  o.lightW = m.lightW;
-  o.spotExponent = m.spotExponent;
-  o.attenuationConstant = m.attenuation[0];
-  o.attenuationLinear = m.attenuation[1];
-  o.attenuationQuadratic = m.attenuation[2];
-  o.extraPass = 0;
-}
-
 void LoadObjects() {
   Scene& s = *scene;
   s.flipNormals = 1;
@@ -95,7 +64,7 @@ void LoadObjects() {
     backball = m.first;
     Obj(backball).position.y = 0.0f;
     BuildEdgeList(s, backball);
-    WriteMaterial(Obj(backball), {4, 35, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+    ApplyLook(Obj(backball), {35, 4, 1.0f, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
                                   {0.5f, 0.0f, 0.000075f}});
   }
 
@@ -108,7 +77,7 @@ void LoadObjects() {
     o.scale.y = 0.0714286f;
     AllocateWorldBuffers(s, icecube);
     o.position.set(0.0f, 0.0f, 0.0f);
-    WriteMaterial(o, {1, 32, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
+    ApplyLook(o, {32, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
   }
 
   // Boxes: never drawn; box clone 3 carries the marker's transform.
@@ -147,17 +116,17 @@ void LoadObjects() {
     for (int i = 0; i <= 5; ++i)
       if (c[i] != markerOwner) ShareTransform(s, markerOwner, c[i]);
     kiloballClone1 = c[1];
-    const Material kMaterials[6] = {
-        {0, 32, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
-        {0, 32, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
-        {0, 32, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
-        {0, 32, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
-        {0, 32, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
-        {0, 32, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
+    const ObjectLook kLooks[6] = {
+        {32, 0, 1.0f, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {32, 0, 1.0f, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {32, 0, 1.0f, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
+        {32, 0, 1.0f, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {32, 0, 1.0f, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {32, 0, 1.0f, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
     };
     for (int i = 0; i <= 5; ++i) {
       if (!HasObject(c[i])) continue;
-      WriteMaterial(Obj(c[i]), kMaterials[i]);
+      ApplyLook(Obj(c[i]), kLooks[i]);
       Obj(c[i]).scale.z = 1.0f;
     }
   }
@@ -211,9 +180,9 @@ void DrawShadowedBackball(int32_t mode) {
   o.blendMode = 0;
   o.renderMode = 1;
   o.extraPass = 0;
-  if (mode == 1) Set4(o.ambientColour, 1.0f, 1.0f, 1.0f, 1.0f);
-  else Set4(o.ambientColour, 0.594f, 0.594f, 0.94f, 1.0f);
-  Set4(o.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
+  if (mode == 1) SetColour(o.ambientColour, 1.0f, 1.0f, 1.0f, 1.0f);
+  else SetColour(o.ambientColour, 0.594f, 0.594f, 0.94f, 1.0f);
+  SetColour(o.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
   DrawObject(s, backball, light1, 1);
 
   SetStencilMode(1);
@@ -228,11 +197,11 @@ void DrawShadowedBackball(int32_t mode) {
   o.renderMode = 1;
   o.extraPass = 1;
   if (mode == 1) {
-    Set4(o.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
-    Set4(o.baseColour, 2.5f, 1.0f, 7.0f, 1.0f);
+    SetColour(o.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
+    SetColour(o.baseColour, 2.5f, 1.0f, 7.0f, 1.0f);
   } else {
-    Set4(o.ambientColour, 0.2f, 0.4f, 0.0f, 1.0f);
-    Set4(o.baseColour, 7.0f, 4.0f, 5.0f, 1.0f);
+    SetColour(o.ambientColour, 0.2f, 0.4f, 0.0f, 1.0f);
+    SetColour(o.baseColour, 7.0f, 4.0f, 5.0f, 1.0f);
   }
   DrawObject(s, backball, light1, 1);
   SetStencilMode(0);

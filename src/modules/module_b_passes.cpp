@@ -6,30 +6,24 @@
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
 #include "effects/zoom_blur.h"
+#include "modules/module_common.h"
 #include "toolkit/billboards.h"
 #include "toolkit/camera.h"
 #include "toolkit/mesh_renderer.h"
 
 namespace {
-void Set4(float* c, float r, float g, float b, float a) {
-  c[0] = r;
-  c[1] = g;
-  c[2] = b;
-  c[3] = a;
-}
-
 // The cube's material for pass p (0: front faces culled, added; 1: back
 // faces culled, alpha-blended with the cube-map pass) in mode m.
 float SetCubePass(SceneObject& o, int32_t p, int32_t m) {
   o.modulate = 1;
   if (p == 0) {
     if (m == 1) {
-      Set4(o.baseColour, 0.23f, 0.23f, 0.3f, 1.0f);
-      Set4(o.ambientColour, 0.5f, 0.5f, 0.7f, 1.0f);
+      SetColour(o.baseColour, 0.23f, 0.23f, 0.3f, 1.0f);
+      SetColour(o.ambientColour, 0.5f, 0.5f, 0.7f, 1.0f);
       o.baseAlpha = 0.7f;
     } else {
-      Set4(o.baseColour, 0.5f, 0.5f, 0.5f, 1.0f);
-      Set4(o.ambientColour, 0.5f, 0.95f, 0.5f, 1.0f);
+      SetColour(o.baseColour, 0.5f, 0.5f, 0.5f, 1.0f);
+      SetColour(o.ambientColour, 0.5f, 0.95f, 0.5f, 1.0f);
       o.baseAlpha = 0.85f;
     }
     o.renderMode = 1;
@@ -38,12 +32,12 @@ float SetCubePass(SceneObject& o, int32_t p, int32_t m) {
     return 0.05f;
   }
   if (m == 1) {
-    Set4(o.baseColour, 0.15f, 0.1f, 0.05f, 1.0f);
-    Set4(o.ambientColour, 0.0125f, 0.025f, 0.0125f, 1.0f);
+    SetColour(o.baseColour, 0.15f, 0.1f, 0.05f, 1.0f);
+    SetColour(o.ambientColour, 0.0125f, 0.025f, 0.0125f, 1.0f);
     o.modulate = 0;
   } else {
-    Set4(o.baseColour, 0.1f, 0.31f, 0.1f, 1.0f);
-    Set4(o.ambientColour, 0.86f, 0.86f, 0.86f, 1.0f);
+    SetColour(o.baseColour, 0.1f, 0.31f, 0.1f, 1.0f);
+    SetColour(o.ambientColour, 0.86f, 0.86f, 0.86f, 1.0f);
   }
   o.baseAlpha = 1.0f;
   o.renderMode = 5;

@@ -44,44 +44,22 @@ bool firstFrame = true;
 SmokeBillboard smoke[kModuleCSmokeCount];
 LensGrowth lens;
 
+const ObjectLook kBall = {34, 4, 1.0f, {0.66f, 0.66f, 0.66f}, {0.2f, 0.2f, 0.2f},
+                          1.0f, 0.0001f, {5.0f, 0.1f, 0.0f}};
+// Directional light; the render step rewrites the colours every frame.
+const ObjectLook kLens = {32, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f},
+                          0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+
 void SetUpBall(SceneObject& o) {
   o.position.y = 0.0f;
   o.scale.y = 0.5f;
-  o.textureName = 34;
-  o.cubeTextureName = 31;
-  o.renderMode = 4;
-  SetColour(o.baseColour, 0.66f, 0.66f, 0.66f, 1.0f);
-  SetColour(o.specularColour, 0.0f, 0.0f, 0.0f, 1.0f);
-  SetColour(o.ambientColour, 0.2f, 0.2f, 0.2f, 1.0f);
-  o.baseAlpha = 1.0f;
-  o.overlayAlpha = 1.0f;
-  o.shininess = 0.82f;
-  o.lightW = 1.0f;
-  o.spotExponent = 0.0001f;
-  o.attenuationConstant = 5.0f;
-  o.attenuationLinear = 0.1f;
-  o.attenuationQuadratic = 0.0f;
-  o.extraPass = 0;
+  ApplyLook(o, kBall);
 }
 
 void SetUpLens(SceneObject& o) {
   o.scale.y = 0.07142857f;  // the render step rewrites the scale every frame
   o.position.set(0.0f, 0.0f, 0.0f);
-  o.textureName = 32;
-  o.cubeTextureName = 31;
-  o.renderMode = 1;
-  SetColour(o.baseColour, 1.0f, 1.0f, 1.0f, 1.0f);
-  SetColour(o.specularColour, 0.0f, 0.0f, 0.0f, 1.0f);
-  SetColour(o.ambientColour, 0.5f, 0.5f, 0.5f, 1.0f);
-  o.baseAlpha = 1.0f;
-  o.overlayAlpha = 1.0f;
-  o.shininess = 0.82f;
-  o.lightW = 0.0f;  // directional
-  o.spotExponent = 0.05f;
-  o.attenuationConstant = 0.0f;
-  o.attenuationLinear = 0.0f;
-  o.attenuationQuadratic = 0.0f;
-  o.extraPass = 0;
+  ApplyLook(o, kLens);
 }
 
 // Loads `path` at `vertexScale`; the index of its first object, or -1.

@@ -53,3 +53,21 @@ std::unique_ptr<Spline> MakeLightPath() {
   Resample(keys, *path);
   return path;
 }
+
+void ApplyLook(SceneObject& o, const ObjectLook& look) {
+  o.textureName = look.textureName;
+  o.cubeTextureName = 31;
+  o.renderMode = look.renderMode;
+  SetColour(o.baseColour, look.base[0], look.base[1], look.base[2]);
+  SetColour(o.specularColour, 0.0f, 0.0f, 0.0f);
+  SetColour(o.ambientColour, look.ambient[0], look.ambient[1], look.ambient[2]);
+  o.baseAlpha = look.baseAlpha;
+  o.overlayAlpha = 1.0f;
+  o.shininess = 0.82f;
+  o.lightW = look.lightW;
+  o.spotExponent = look.spotExponent;
+  o.attenuationConstant = look.attenuation[0];
+  o.attenuationLinear = look.attenuation[1];
+  o.attenuationQuadratic = look.attenuation[2];
+  o.extraPass = 0;
+}

@@ -6,6 +6,7 @@
 #include <memory>
 
 struct Scene;
+struct SceneObject;
 struct Spline;
 
 // The module clock rule: a frame delta below 10000 ms is added (negative
@@ -47,6 +48,18 @@ inline void SetColour(float* out, float r, float g, float b, float a = 1.0f) {
   out[2] = b;
   out[3] = a;
 }
+
+// One object's render settings as a scene sets them at init. What is left
+// out is the same for every object of every scene: cube map 31, no specular
+// colour, shininess 0.82, overlay alpha 1 and no extra pass; colours are opaque.
+struct ObjectLook {
+  int32_t textureName, renderMode;
+  float baseAlpha;
+  float base[3], ambient[3];
+  float lightW, spotExponent;
+  float attenuation[3];  // constant, linear, quadratic
+};
+void ApplyLook(SceneObject& o, const ObjectLook& look);
 
 // Whether an object index from LoadModel or CloneObject may be used.
 inline bool HasObject(int32_t index) { return index >= 0; }

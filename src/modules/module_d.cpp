@@ -59,33 +59,8 @@ bool bubbleDrawn = false;
 
 SceneObject* Object(int32_t index) { return HasObject(index) ? FindObject(*scene, index) : nullptr; }
 
-struct Style {
-  int32_t textureName, renderMode;
-  float baseAlpha;
-  float base[3], ambient[3];
-  float lightW, spotExponent;
-  float attenuation[3];
-};
-
-void ApplyStyle(int32_t index, const Style& s) {
-  SceneObject* o = Object(index);
-  if (!o) return;
-  o->textureName = s.textureName;
-  o->renderMode = s.renderMode;
-  o->baseAlpha = s.baseAlpha;
-  SetColour(o->baseColour, s.base[0], s.base[1], s.base[2]);
-  SetColour(o->ambientColour, s.ambient[0], s.ambient[1], s.ambient[2]);
-  o->lightW = s.lightW;
-  o->spotExponent = s.spotExponent;
-  o->attenuationConstant = s.attenuation[0];
-  o->attenuationLinear = s.attenuation[1];
-  o->attenuationQuadratic = s.attenuation[2];
-  // Shared by every object of the module.
-  o->cubeTextureName = 31;
-  SetColour(o->specularColour, 0.0f, 0.0f, 0.0f);
-  o->shininess = 0.82f;
-  o->overlayAlpha = 1.0f;
-  o->extraPass = 0;
+void ApplyStyle(int32_t index, const ObjectLook& look) {
+  if (SceneObject* o = Object(index)) ApplyLook(*o, look);
 }
 
 int32_t Load(const char* path, float vertexScale, float uvScale) {
@@ -150,7 +125,7 @@ void StyleObjects() {
                          {none[0], none[1], none[2]}});
   ApplyStyle(waterIndex, {32, 1, 1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
                           {none[0], none[1], none[2]}});
-  const Style cages[6] = {
+  const ObjectLook cages[6] = {
       {54, 5, 1.0f, {0.6f, 0.6f, 0.6f}, {1, 1, 1}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
       {54, 1, 0.71f, {1.1f, 0.74f, 0.74f}, {0.8f, 0.52f, 0.52f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
@@ -162,7 +137,7 @@ void StyleObjects() {
       {54, 0, 1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
   };
   // Clones 2 and 5 get their colours every frame; these are placeholders.
-  const Style beads[6] = {
+  const ObjectLook beads[6] = {
       {32, 0, 1.0f, {0.5f, 0.3f, 0.25f}, {0.9f, 0.81f, 0.61f}, 0, 0.05f, {0, 0, 0}},
       {32, 0, 1.0f, {0.5f, 0.31f, 0.251f}, {0.55f, 0.405f, 0.305f}, 0, 0.05f, {0, 0, 0}},
       {32, 0, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},

@@ -32,7 +32,6 @@
 namespace {
 
 // Shared texture names (fixed by the loading sequence).
-constexpr int32_t kCubeEnvironment = 31;
 constexpr int32_t kTextureValko = 32;
 constexpr int32_t kTextureMaasto = 33;
 constexpr int32_t kTextureMaastoGlow = 53;
@@ -55,47 +54,14 @@ float pulse = 1.0f;
 ModuleEClock frameClock = {};
 bool caveDeformed = false;
 
-struct Material {
-  int32_t textureName, cubeTextureName, renderMode;
-  float base[4], specular[4], ambient[4];
-  float shininess;
-  float attenuation[3];  // constant, linear, quadratic
-  float spotExponent;
-  float lightW;
-};
-
-const Material kCave = {kTextureMaasto, kCubeEnvironment, 4,
-                        {0.66f, 0.7f, 0.8f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
-                        {0.2f, 0.2f, 0.24f, 1.0f}, 0.82f, {50.0f, 0.1f, 0.0f}, 0.0001f, 1.0f};
-const Material kSurface = {kTextureValko, kCubeEnvironment, 1,
-                           {1.0f, 1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
-                           {0.5f, 0.5f, 0.5f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
-const Material kBallOne = {kTextureValko, kCubeEnvironment, 0,
-                           {0.96f, 0.61f, 0.41f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
-                           {1.15f, 0.7f, 0.25f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
-const Material kBallTwo = {kTextureValko, kCubeEnvironment, 0,
-                           {0.25f, 0.15f, 0.1f, 1.0f}, {0.0f, 0.0f, 0.0f, 1.0f},
-                           {1.5f, 0.8f, 0.41f, 1.0f}, 0.82f, {0.0f, 0.0f, 0.0f}, 0.05f, 0.0f};
-
-void ApplyMaterial(SceneObject& o, const Material& m) {
-  o.textureName = m.textureName;
-  o.cubeTextureName = m.cubeTextureName;
-  o.renderMode = m.renderMode;
-  for (int i = 0; i < 4; ++i) {
-    o.baseColour[i] = m.base[i];
-    o.specularColour[i] = m.specular[i];
-    o.ambientColour[i] = m.ambient[i];
-  }
-  o.shininess = m.shininess;
-  o.attenuationConstant = m.attenuation[0];
-  o.attenuationLinear = m.attenuation[1];
-  o.attenuationQuadratic = m.attenuation[2];
-  o.spotExponent = m.spotExponent;
-  o.lightW = m.lightW;
-  o.baseAlpha = 1.0f;
-  o.overlayAlpha = 1.0f;
-  o.extraPass = 0;
-}
+const ObjectLook kCave = {kTextureMaasto, 4, 1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f},
+                          1.0f, 0.0001f, {50.0f, 0.1f, 0.0f}};
+const ObjectLook kSurface = {kTextureValko, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f},
+                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+const ObjectLook kBallOne = {kTextureValko, 0, 1.0f, {0.96f, 0.61f, 0.41f}, {1.15f, 0.7f, 0.25f},
+                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+const ObjectLook kBallTwo = {kTextureValko, 0, 1.0f, {0.25f, 0.15f, 0.1f}, {1.5f, 0.8f, 0.41f},
+                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
 
 SceneObject& Object(int32_t index) { return *scene->objects[index]; }
 
@@ -255,7 +221,7 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
     SceneObject& cave = Object(objects.cave);
     cave.position.y = 15.0f;
     BuildEdgeList(*scene, objects.cave);
-    ApplyMaterial(cave, kCave);
+    ApplyLook(cave, kCave);
   }
 
   objects.surface = LoadFirstObject("Models/vet.3ds", 75.0f, 1.0f);
@@ -263,7 +229,7 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
     AllocateWorldBuffers(*scene, objects.surface);
     SceneObject& surface = Object(objects.surface);
     surface.position.set(0.0f, 0.0f, 0.0f);
-    ApplyMaterial(surface, kSurface);
+    ApplyLook(surface, kSurface);
   }
 
   // Boxes are never drawn: box 1 carries balls 1 to 3, box 2 balls 4 to 6,
@@ -296,8 +262,8 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
     ShareTransform(*scene, objects.box2, ball4);
     ShareTransform(*scene, objects.box2, ball5);
     ShareTransform(*scene, objects.box2, ball6);
-    ApplyMaterial(Object(objects.ball1), kBallOne);
-    if (HasObject(objects.ball2)) ApplyMaterial(Object(objects.ball2), kBallTwo);
+    ApplyLook(Object(objects.ball1), kBallOne);
+    if (HasObject(objects.ball2)) ApplyLook(Object(objects.ball2), kBallTwo);
   }
 
   int32_t faces = 0;
