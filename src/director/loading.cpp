@@ -5,6 +5,8 @@
 
 #include "assets/image.h"
 #include "assets/scene.h"
+#include "core/area_target.h"
+#include "core/settings.h"
 #include "director/shared.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -35,6 +37,8 @@ void Screen() {
   ++framesDrawn;
   if (frameHook) frameHook(framesDrawn, frameHookUser);
   SwapFrame();
+  // The init and warm-up steps between loading frames draw into the area.
+  BindAreaTarget();
 }
 
 // The loading picture's plane: 140 x 300 units lying below the eye, tilted up
@@ -113,6 +117,7 @@ void DrawLoadingScreen() {
   gluPerspective(65.0, 4.0 / 3.0, 0.7, 1000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+  BindAreaTarget();
   glViewport(0, 0, areaWidth, areaHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
@@ -181,9 +186,12 @@ void DrawLoadingScreen() {
   DrawTargetQuad(l, 1, 1.0f, 0.0f, 0);
   CopyFrameToTarget(l, 1);
 
-  // The result over the window: three quarters of the width, cut at top and
-  // bottom by the render area's projection.
-  glViewport(0, 0, windowWidthSeen, windowHeightSeen);
+  // The result over the window: three quarters of the picture's width, cut at
+  // top and bottom by the render area's projection. The picture's rectangle
+  // is the whole window at 4:3.
+  BindWindowTarget();
+  const PictureRect r = FitPicture(screenWidth, screenHeight);
+  glViewport(r.x, r.y, r.width, r.height);
   glLoadIdentity();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_TEXTURE_2D);

@@ -6,7 +6,9 @@
 // Runs once after the context exists and before the music starts. Creates the
 // shared objects (director/shared.h), loads the shared textures under their
 // fixed names 30 to 59, then hands over, inits and warms up the modules in the
-// order B, E, D, A, C. Draws and swaps 17 loading frames in all, whether the
+// order B, E, D, A, C. windowWidth x windowHeight is the picture's logical
+// window (1024 x 768 at the show's own size), which sizes the loading frame's
+// last quad. Draws and swaps 17 loading frames in all, whether the
 // modules exist yet or not. Missing image files put up the loader's error box
 // and request quit; loading goes on.
 void LoadAll(int renderWidth, int renderHeight, int effectWidth, int effectHeight,
@@ -15,7 +17,8 @@ void LoadAll(int renderWidth, int renderHeight, int effectWidth, int effectHeigh
 // One loading frame (no swap): the loading picture (texture 52) on a tilted
 // plane that rises with the progress, black over the part not yet loaded,
 // softened by blur passes on the loading target, drawn over the window.
-// Advances the progress by 25 up to 300. Leaves the depth test on, 2D
+// Advances the progress by 25 up to 300. Leaves the window's framebuffer
+// bound with the viewport on the picture's rectangle, the depth test on, 2D
 // texturing and blending on with blend function (src alpha, dst alpha),
 // texture environment GL_ADD, the render area's orthographic projection and
 // an identity modelview.

@@ -2,6 +2,7 @@
 
 #include "effects/render_target.h"
 #include "core/gl.h"
+#include "core/settings.h"
 
 namespace {
 // Pass 1 reads the copy, later passes the feedback of the previous pass.
@@ -82,9 +83,10 @@ void BlurTarget(const RenderTarget* target, int32_t slot, int32_t passes, float 
   for (int32_t p = 1; p <= passes; ++p) {
     glClear(GL_COLOR_BUFFER_BIT);
     BindPassSource(target, slot, p);
-    // The small sizes set the radius whichever group is read.
-    float x = p * target->smallWidth * spreadX * strength / 1024 / passes;
-    float y = p * target->smallHeight * spreadY * strength / 512 / passes;
+    // The small sizes set the radius whichever group is read, as a share of
+    // the render area, so the radius is the same at every render scale.
+    float x = p * target->smallWidth * spreadX * strength / renderWidth / passes;
+    float y = p * target->smallHeight * spreadY * strength / renderHeight / passes;
     // Taps reach past the edge: repeat would wrap the opposite side in.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
@@ -126,8 +128,10 @@ void BandBlur(const RenderTarget* target, int32_t slot, int32_t passes, float sp
         }
         glBegin(GL_QUADS);
         for (int32_t e = 0; e + 1 < n; ++e) {
-          float x0 = fx * values[e] / 1024 / passes, y0 = fy * values[e] / 512 / passes;
-          float x1 = fx * values[e + 1] / 1024 / passes, y1 = fy * values[e + 1] / 512 / passes;
+          float x0 = fx * values[e] / renderWidth / passes;
+          float y0 = fy * values[e] / renderHeight / passes;
+          float x1 = fx * values[e + 1] / renderWidth / passes;
+          float y1 = fy * values[e + 1] / renderHeight / passes;
           float lowY = e * 2 * hh / bands - hh;
           float highY = (e + 1) * 2 * hh / bands - hh;
           float s0 = k * x0 - x0 / 2, t0 = e / bands + j * y0 - y0 / 2;
@@ -181,8 +185,8 @@ void GridBlur(const RenderTarget* target, int32_t slot, int32_t passes, float sp
         }
         auto point = [&](int32_t a, int32_t c) {
           float v = values[a * columns + c];
-          float xv = fx * v * p * target->smallWidth / 1024 / passes;
-          float yv = fy * v * p * target->smallHeight / 512 / passes;
+          float xv = fx * v * p * target->smallWidth / renderWidth / passes;
+          float yv = fy * v * p * target->smallHeight / renderHeight / passes;
           glColor4f(baseRed + tr * v, baseGreen + tg * v, baseBlue + tb * v, kTapAlpha);
           glTexCoord2f(a / rowSpan + k * xv - xv / 2, c / columnSpan + j * yv - yv / 2);
           glVertex3f(a * 2 * hw / rowSpan - hw, c * 2 * hh / columnSpan - hh, -1.0f);

@@ -21,7 +21,9 @@ struct RenderTarget;
 void BoostBrightness(const RenderTarget* target, int32_t slot, int32_t passes, float gain);
 
 // Four-tap box blur whose radius grows with each pass; (red, green, blue)
-// tints the taps. Spreads 0 draw the source four times at alpha 65/256.
+// tints the taps. Spreads 0 draw the source four times at alpha 65/256. The
+// radius is a share of the texture (small size over the render area's), the
+// same at every render scale; so are the band and grid blurs'.
 void BlurTarget(const RenderTarget* target, int32_t slot, int32_t passes, float spreadX,
                 float spreadY, float strength, float red, float green, float blue);
 

@@ -2,6 +2,7 @@
 
 #include "effects/render_target.h"
 #include "core/gl.h"
+#include "core/render_scale.h"
 
 namespace {
 void BeginQuadPass(GLenum srcFactor, GLenum dstFactor) {
@@ -75,7 +76,9 @@ void DrawTargetQuadTransformed(const RenderTarget* target, int32_t slot, float a
   }
   effects::BindSource(target, slot);
   glColor4f(brightness, brightness, brightness, alpha);
-  glTranslatef(x, y, 0.0f);
+  // The offset is in pixels of the show's own area size: it follows the scale.
+  const float k = AreaPixelScale();
+  glTranslatef(x * k, y * k, 0.0f);
   // A zero axis names no rotation (logo echoes pass angle 0 about (0, 0, 0)).
   if (axisX != 0.0f || axisY != 0.0f || axisZ != 0.0f) glRotatef(angle, axisX, axisY, axisZ);
   glScalef(scale, scale, 1.0f);

@@ -23,6 +23,7 @@ void DrawTargetQuad(const RenderTarget* target, int32_t slot, float alpha, float
 
 // As DrawTargetQuad, moved by (x, y), rotated by angle degrees about the axis
 // and scaled by (scale, scale, 1). blend 3 here is (src colour, 1 - src colour).
+// x and y are pixels of the 1024 x 512 area: they grow with the render scale.
 void DrawTargetQuadTransformed(const RenderTarget* target, int32_t slot, float alpha,
                                float brightness, int32_t blend, float x, float y, float scale,
                                float angle, float axisX, float axisY, float axisZ);

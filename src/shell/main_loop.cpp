@@ -87,7 +87,11 @@ int RunShow(const ShowRunOptions& options) {
     fprintf(stderr, "Can't enter the data folder; reading data from the working directory.\n");
 
   if (!OpenShowWindow()) return 0;
-  BeginShow(TickCount());
+  if (!BeginShow(TickCount())) {
+    CloseShowWindow();
+    SDL_Quit();
+    return 2;
+  }
   if (!options.skipLoading) RunStartup();
 
   ShowClock clock;

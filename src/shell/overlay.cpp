@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/area_target.h"
+#include "core/render_scale.h"
 #include "core/settings.h"
 #include "shell/view.h"
 
@@ -27,7 +29,8 @@ void Set2dState() {
 
 GLuint PostTexture() { return postTexture; }
 
-void CreatePostTexture() {
+bool CreatePostTexture() {
+  BindWindowTarget();
   glDisable(GL_LIGHTING);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
@@ -40,13 +43,17 @@ void CreatePostTexture() {
   glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  glGenTextures(1, &postTexture);
+  // The area gets a framebuffer of its own, so the window's size no longer
+  // bounds it; it is made cleared and left bound.
+  if (!CreateAreaTarget(PictureWidth(), PictureHeight())) return false;
+  if (!postTexture) glGenTextures(1, &postTexture);
   glBindTexture(GL_TEXTURE_2D, postTexture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, renderWidth, renderHeight, 0);
+  return true;
 }
 
 void DrawPostPass() {
@@ -54,15 +61,16 @@ void DrawPostPass() {
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
+  BindAreaTarget();
   glBindTexture(GL_TEXTURE_2D, postTexture);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, renderWidth, renderHeight);
 
+  SetWindowView();  // binds the window
   glClear(GL_COLOR_BUFFER_BIT);
   glEnable(GL_TEXTURE_2D);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
   glDisable(GL_DEPTH_TEST);
   glBindTexture(GL_TEXTURE_2D, postTexture);
-  SetWindowView();
 
   glPushMatrix();
   glLoadIdentity();

@@ -1,6 +1,7 @@
 // The frame post pass and the text overlay. Every module draws into the
-// render area (the lower-left renderWidth x renderHeight pixels); the post
-// pass copies it into postTexture and stretches it over the whole window.
+// render area (the lower-left renderWidth x renderHeight pixels of the area's
+// own framebuffer); the post pass copies it into postTexture and draws that
+// into the picture's rectangle of the window.
 // The overlay has no glyphs: its texts reach the user on standard output.
 #pragma once
 #include <cstdint>
@@ -10,15 +11,17 @@
 // The post-pass texture, 0 until CreatePostTexture.
 GLuint PostTexture();
 
-// Once, right after the context is current: clears the frame and makes
-// postTexture from the render area. Leaves texturing on with the additive
-// environment, blending on (source alpha, destination alpha), depth test and
-// lighting off, identity matrices with the modelview selected.
-void CreatePostTexture();
+// Once, right after the context is current: clears the window, makes the
+// area's framebuffer (cleared, and left bound) and postTexture from it.
+// Leaves texturing on with the additive environment, blending on (source
+// alpha, destination alpha), depth test and lighting off, identity matrices
+// with the modelview selected. False when the framebuffer cannot be made.
+bool CreatePostTexture();
 
-// Copies the render area into postTexture, clears, and draws it over the whole
-// window. Leaves the window view set, texturing on (additive, postTexture
-// bound), depth test and blending off.
+// Copies the render area into postTexture, clears the window and draws it into
+// the picture's rectangle. Leaves the window view set (window framebuffer
+// bound), texturing on (additive, postTexture bound), depth test and blending
+// off.
 void DrawPostPass();
 
 // Positions the "Time: %i" and "Fps: %i" texts in the top-left corner and

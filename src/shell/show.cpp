@@ -9,6 +9,8 @@
 #include "core/gl.h"
 #include "shell/overlay.h"
 #include "core/present.h"
+#include "core/area_target.h"
+#include "core/render_scale.h"
 #include "core/settings.h"
 #include "shell/view.h"
 
@@ -30,15 +32,27 @@ double ThreadCpuNow() {
 
 }  // namespace
 
-void BeginShow(uint32_t nowTicks) {
+bool BeginShow(uint32_t nowTicks, FILE* err) {
   startTick = nowTicks;
   frameCounter = 0;
   framesPerSecond = 0;
   fpsWindowStart = 0;
-  CreatePostTexture();
+  if (!CheckGlSizeLimits(QueryGlSizeLimits(), renderWidth, renderHeight, screenWidth,
+                         screenHeight, err))
+    return false;
+  if (!CreatePostTexture()) {
+    fprintf(err, "This GL cannot make the render area's framebuffer of %d x %d "
+                 "(RGB8 with depth 24 and stencil 8).\n",
+            renderWidth, renderHeight);
+    return false;
+  }
+  return true;
 }
 
 void RunStartup() {
+  BindWindowTarget();
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
   SetTargetView(screenWidth, screenHeight);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -50,7 +64,8 @@ void RunStartup() {
   glFlush();
   SwapFrame();
 
-  LoadAll(renderWidth, renderHeight, 256, 128, screenWidth, screenHeight);
+  LoadAll(renderWidth, renderHeight, renderWidth / 4, renderHeight / 4, PictureWidth(),
+          PictureHeight());
 }
 
 void PrintInitializationTime(uint32_t nowTicks, FILE* out) {

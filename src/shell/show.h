@@ -6,8 +6,11 @@
 #include <cstdio>
 
 // What the window does once its context is current: takes the start tick for
-// the initialisation message and makes the post-pass texture.
-void BeginShow(uint32_t nowTicks);
+// the initialisation message, checks the render area and the window against
+// the GL's size limits and makes the area's framebuffer and post texture.
+// False, with one line on `err`, when the GL cannot draw at these sizes: the
+// caller exits with code 2 before loading.
+bool BeginShow(uint32_t nowTicks, FILE* err = stderr);
 
 // The first frame: black with the loading text, swapped; then the loading
 // sequence, which draws and swaps its own frames. The loading text frame

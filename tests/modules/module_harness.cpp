@@ -10,6 +10,7 @@
 
 #include "assets/file_error.h"
 #include "core/gl.h"
+#include "core/render_scale.h"
 #include "core/settings.h"
 #include "director/loading.h"
 #include "run_command.h"
@@ -67,7 +68,8 @@ void LoadOnlyModule(ModuleId id, const std::string& dataDir) {
   for (int m = 0; m < kModuleCount; ++m)
     if (m != id) moduleTable[m] = ModuleEntry{nullptr, nullptr, nullptr};
   quitRequested = 0;
-  LoadAll(renderWidth, renderHeight, 256, 128, screenWidth, screenHeight);
+  LoadAll(renderWidth, renderHeight, renderWidth / 4, renderHeight / 4, PictureWidth(),
+          PictureHeight());
 }
 
 const std::vector<std::string>& FileErrors() { return fileErrors; }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/area_target.h"
 #include "director/timeline.h"
 #include "gl_test.h"
 #include "shell/overlay.h"
@@ -84,6 +85,7 @@ TEST_F(PostPassTest, FollowsTheWindowAfterAResize) {
 
 // The overlay draws no glyphs: its texts are one line on standard output.
 TEST_F(PostPassTest, OverlayPrintsOneLineAndLeavesThePictureAlone) {
+  BindWindowTarget();  // the overlay draws over the window, after the post pass
   PaintRenderArea();
   ::testing::internal::CaptureStdout();
   DrawOverlay(90600, 58);
