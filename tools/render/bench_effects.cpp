@@ -1,5 +1,5 @@
-// --bench-effects: the time of each screen effect at the show's sizes on this
-// machine, so a frame's passes can be costed. Runs after the start-up, on
+// --bench-effects: the time of each screen effect at the show's sizes (those
+// of the render scale) on this machine, so a frame's passes can be costed. Runs after the start-up, on
 // render targets of its own over a busy test picture.
 #include <chrono>
 #include <cmath>
@@ -12,6 +12,7 @@
 #include "effects/zoom_blur.h"
 #include "render.h"
 #include "core/gl.h"
+#include "core/settings.h"
 #include "toolkit/camera.h"
 
 namespace {
@@ -22,7 +23,7 @@ bool SetBenchEffects(const char*) { return benchEffects = true; }
 // Coloured bands and blocks over the render area, so blending and filtering
 // work on varied texels.
 void DrawTestPicture() {
-  SetOrthoWindow(1024, 512);
+  SetOrthoWindow(renderWidth, renderHeight);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
   glDisable(GL_DEPTH_TEST);
@@ -31,11 +32,12 @@ void DrawTestPicture() {
     for (int x = 0; x < 32; ++x) {
       glColor3f(0.5f + 0.5f * std::sin(x * 0.7f), 0.5f + 0.5f * std::cos(y * 0.9f),
                 ((x + y) & 1) ? 0.9f : 0.1f);
-      float x0 = x * 32.0f - 512.0f, y0 = y * 32.0f - 256.0f;
+      const float w = renderWidth / 32.0f;
+      float x0 = x * w - renderWidth / 2, y0 = y * w - renderHeight / 2;
       glVertex2f(x0, y0);
-      glVertex2f(x0 + 32, y0);
-      glVertex2f(x0 + 32, y0 + 32);
-      glVertex2f(x0, y0 + 32);
+      glVertex2f(x0 + w, y0);
+      glVertex2f(x0 + w, y0 + w);
+      glVertex2f(x0, y0 + w);
     }
   }
   glEnd();
@@ -78,8 +80,9 @@ bool RunBenchEffects() {
          reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
   // The show's two kinds of target: transition/loading (small 256 x 128) and
   // the one shared by the modules (small 512 x 256).
-  RenderTarget* fade = CreateRenderTarget(1024, 512, 256, 128);
-  RenderTarget* shared = CreateRenderTarget(1024, 512, 512, 256);
+  const int W = renderWidth, H = renderHeight;
+  RenderTarget* fade = CreateRenderTarget(W, H, W / 4, H / 4);
+  RenderTarget* shared = CreateRenderTarget(W, H, W / 2, H / 2);
   if (!fade || !shared) {
     fprintf(stderr, "--bench-effects: out of memory for the render targets\n");
     return false;
@@ -98,21 +101,29 @@ bool RunBenchEffects() {
   for (int i = 0; i < 20; ++i) bands[i] = (std::sin(i * 0.8f) + 1.0f) * 0.017f;
   for (int i = 0; i < 96 * 96; ++i) grid[i] = 0.5f + 0.5f * std::sin(i * 0.013f);
 
+  char full[32], half[32], quarter[32], name[96];
+  snprintf(full, sizeof full, "%dx%d", W, H);
+  snprintf(half, sizeof half, "%dx%d", W / 2, H / 2);
+  snprintf(quarter, sizeof quarter, "%dx%d", W / 4, H / 4);
+  auto named = [&](const char* what, const char* size) {
+    snprintf(name, sizeof name, "%s%s", what, size);
+    return name;
+  };
   puts("Copies");
   UseSize(shared, 0);
-  Row("CopyFrameToTarget 1024x512", TimeMs([&] { CopyFrameToTarget(shared, 0); }));
+  Row(named("CopyFrameToTarget ", full), TimeMs([&] { CopyFrameToTarget(shared, 0); }));
   UseSize(shared, 1);
-  Row("CopyFrameToTarget 512x256", TimeMs([&] { CopyFrameToTarget(shared, 0); }));
+  Row(named("CopyFrameToTarget ", half), TimeMs([&] { CopyFrameToTarget(shared, 0); }));
   UseSize(fade, 1);
-  Row("CopyFrameToTarget 256x128", TimeMs([&] { CopyFrameToTarget(fade, 0); }));
+  Row(named("CopyFrameToTarget ", quarter), TimeMs([&] { CopyFrameToTarget(fade, 0); }));
 
-  puts("Single-pass quads (1024x512)");
+  printf("Single-pass quads (%s)\n", full);
   UseSize(fade, 0);
   Row("DrawFade", TimeMs([&] { DrawFade(fade, 0, 0.5f); }));
   UseSize(shared, 0);
   Row("DrawTargetQuad, blend 0", TimeMs([&] { DrawTargetQuad(shared, 0, 1.0f, 0.0f, 0); }));
   shared->useSmallTextures = 1;
-  Row("DrawTargetQuad, 512x256 texture stretched",
+  Row(named("DrawTargetQuad, texture stretched from ", half),
       TimeMs([&] { DrawTargetQuad(shared, 0, 1.0f, 0.0f, 0); }));
   shared->useSmallTextures = 0;
   Row("DrawTargetQuadTransformed x12, slot 3, blend 3", TimeMs([&] {
@@ -123,8 +134,7 @@ bool RunBenchEffects() {
 
   puts("Multi-pass effects");
   for (int small = 0; small < 2; ++small) {
-    const char* size = small ? "512x256" : "1024x512";
-    char name[96];
+    const char* size = small ? half : full;
     UseSize(shared, small);
     snprintf(name, sizeof name, "BoostBrightness 1 pass, gain 0.4, %s", size);
     Row(name, TimeMs([&] { BoostBrightness(shared, 0, 1, 0.4f); }));
@@ -140,12 +150,12 @@ bool RunBenchEffects() {
     Row(name, TimeMs([&] { ZoomBlur(shared, 1, 10, 0.7f, 0.5f, 0.0f, 0.17f, 0.1f, 0.1f); }));
   }
   UseSize(shared, 0);
-  Row("BandBlur 4 passes, 10 bands, 1024x512",
+  Row(named("BandBlur 4 passes, 10 bands, ", full),
       TimeMs([&] { BandBlur(shared, 0, 4, 1.5f, 1.5f, 0.02f, 0.96f, 1, 0.91f, 10, bands); }));
-  Row("BandBlur 4 passes, 20 bands, slot 3, 1024x512",
+  Row(named("BandBlur 4 passes, 20 bands, slot 3, ", full),
       TimeMs([&] { BandBlur(shared, 3, 4, 1.5f, 1.5f, 0.2f, 1, 1, 1, 20, bands); }));
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  Row("GridBlur 1 pass, 96x96 grid, 1024x512", TimeMs([&] {
+  Row(named("GridBlur 1 pass, 96x96 grid, ", full), TimeMs([&] {
         GridBlur(shared, 0, 1, 1.5f, 1.5f, 0.2f, 1, 0.9f, 1, 96, 96, grid, 0, -2.25f, -3);
       }));
 

@@ -39,7 +39,7 @@ const char* CaptureUsage() {
          "  --fps R                frames per second, e.g. 60 or 60000/1001 (default 60)\n"
          "  --preroll-step MS      pre-roll step below 10000 ms when --from > 0\n"
          "                         (default: the capture's frame rate, exact)\n"
-         "  --size WxH             encoded video size (frames render at 1024x768)\n"
+         "  --size WxH             encoded video size (default: the frames', see --window)\n"
          "  --codec NAME --pix-fmt NAME --crf N --preset NAME   encoder settings\n"
          "                         (default libx264, yuv420p, 18, veryfast)\n"
          "  --music FILE | --no-audio   audio source (default Music/quendel2b.ogg)\n"
@@ -177,7 +177,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     *error = "--size scales the encoded video and needs --video";
     return false;
   }
-  if (!o->videoPath.empty() && !CheckVideoSize(o->outWidth, o->outHeight, o->pixFmt, error))
+  if (sizeGiven && !CheckVideoSize(o->outWidth, o->outHeight, o->pixFmt, error))
     return false;
   return true;
 }

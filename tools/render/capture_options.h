@@ -19,7 +19,7 @@ struct CaptureOptions {
   int32_t prerollStepMs = 0;     // --preroll-step MS; 0: the capture's own frame rate
 
   // Encoder.
-  int outWidth = 1024, outHeight = 768;  // --size WxH
+  int outWidth = 0, outHeight = 0;  // --size WxH; 0: the frames' own size (--window)
   std::string codec = "libx264";         // --codec
   std::string pixFmt = "yuv420p";        // --pix-fmt
   int crf = 18;                          // --crf

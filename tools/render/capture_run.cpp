@@ -20,6 +20,7 @@
 #include "shell/capture.h"
 #include "core/gl.h"
 #include "core/present.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ int32_t PrerollFrameTime(int64_t frame, FrameRate fps, int32_t stepMs) {
 bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, CaptureResult* r) {
   *r = CaptureResult();
   StopSignals signals;
-  const int width = 1024, height = 768;
+  const int width = screenWidth, height = screenHeight;
   r->framesPlanned = FrameCount(o.fromMs, o.toMs, o.fps);
 
   if (!o.pngDir.empty() && !MakeDir(o.pngDir)) {

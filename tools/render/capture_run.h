@@ -9,7 +9,7 @@
 #include "capture_options.h"
 
 struct ShowHooks {
-  // Draws the whole frame at musicTime into the current 1024 x 768 framebuffer
+  // Draws the whole frame at musicTime into the current screenWidth x screenHeight framebuffer
   // (render area, timeline, post pass, overlay); the driver reads it back and swaps.
   void (*drawFrame)(int32_t musicTime, void* user) = nullptr;
   void* user = nullptr;

@@ -54,6 +54,8 @@ int SheetHeight(const ContactSheet& s) {
 void BeginSheet(ContactSheet* s, int frameWidth, int frameHeight, int cells) {
   s->frameWidth = frameWidth;
   s->frameHeight = frameHeight;
+  // Thumbnails of about 256 pixels across, whatever the frame's size.
+  s->shrink = frameWidth >= 512 ? frameWidth / 256 : 1;
   s->cells = cells < 1 ? 1 : cells;
   s->columns = s->cells < 8 ? s->cells : 8;
   s->filled = 0;

@@ -17,6 +17,7 @@
 #include "shell/headless.h"
 #include "shell/overlay.h"
 #include "core/present.h"
+#include "core/render_scale.h"
 #include "core/settings.h"
 #include "shell/show.h"
 
@@ -45,9 +46,56 @@ void RegisterCommonOptions() {
   AddRenderOption({"--help", nullptr, "this text", SetHelp});
 }
 
+const char* const kViewUsage =
+    "  --scale S              render scale, 0.25 to 4 (default 1: a 1024x512 area)\n"
+    "  --window WxH           the frame the picture is fitted into and captured from\n"
+    "                         (default 1024x768)\n";
+
+// --scale and --window size everything the start-up makes, so they are taken
+// out of argv before either parser sees it, in every mode. False on a bad
+// value, with the message printed.
+bool TakeViewOptions(int* argc, char** argv) {
+  int kept = 1;
+  for (int i = 1; i < *argc; ++i) {
+    const char* arg = argv[i];
+    const bool scale = strncmp(arg, "--scale", 7) == 0 && (arg[7] == '\0' || arg[7] == '=');
+    const bool window = strncmp(arg, "--window", 8) == 0 && (arg[8] == '\0' || arg[8] == '=');
+    if (!scale && !window) {
+      argv[kept++] = argv[i];
+      continue;
+    }
+    const char* name = scale ? "--scale" : "--window";
+    const char* eq = strchr(arg, '=');
+    const char* value = eq ? eq + 1 : (i + 1 < *argc ? argv[++i] : nullptr);
+    if (!value) {
+      fprintf(stderr, "%s needs a value\n", name);
+      return false;
+    }
+    if (scale) {
+      float s = 1.0f;
+      if (!ParseRenderScale(value, "--scale", &s)) return false;
+      SetRenderScale(s);
+    } else {
+      int w = 0, h = 0;
+      char tail = 0;
+      if (sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 16384 ||
+          h > 16384) {
+        fprintf(stderr, "--window takes WIDTHxHEIGHT, each 16 to 16384, not \"%s\"\n", value);
+        return false;
+      }
+      screenWidth = w;
+      screenHeight = h;
+    }
+  }
+  *argc = kept;
+  argv[kept] = nullptr;
+  return true;
+}
+
 void PrintUsage(FILE* out) {
   fprintf(out, "Usage: marvoke-render [options]\n"
                "Runs the show's start-up and loading headless; the options render frames.\n");
+  fputs(kViewUsage, out);
   for (const RenderOption& o : RenderOptions()) {
     std::string head = std::string(o.name) + (o.argument ? std::string(" ") + o.argument : "");
     fprintf(out, "  %-22s %s\n", head.c_str(), o.help);
@@ -134,9 +182,19 @@ int RunCaptureMode(int argc, char** argv) {
       return 1;
     }
   }
+  // Frames are captured at the window's size; the video keeps it unless --size says otherwise.
+  if (options.outWidth == 0) {
+    options.outWidth = screenWidth;
+    options.outHeight = screenHeight;
+    if (!options.videoPath.empty() &&
+        !CheckVideoSize(options.outWidth, options.outHeight, options.pixFmt, &error)) {
+      fprintf(stderr, "%s\n", error.c_str());
+      return 2;
+    }
+  }
   SetFrameLinesEnabled(false);
   if (!StartShowHeadless()) return 1;
-  BeginShow(TickCount());
+  if (!BeginShow(TickCount())) return 2;
   RunStartup();
   PrintInitializationTime(TickCount(), stderr);
 
@@ -163,6 +221,10 @@ int RunCaptureMode(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (!TakeViewOptions(&argc, argv)) {
+    fputs(kViewUsage, stderr);
+    return 2;
+  }
   // --at picks single frames; the capture drivers take the other output options.
   if (!HasArgument(argc, argv, "--at") && WantsCapture(argc, argv))
     return RunCaptureMode(argc, argv);
@@ -192,7 +254,10 @@ int main(int argc, char** argv) {
 
   for (const RenderJob& job : jobs)
     if (job.beforeStartup) job.beforeStartup();
-  BeginShow(TickCount());
+  if (!BeginShow(TickCount())) {
+    CloseHeadless();
+    return 2;
+  }
   RunStartup();
   PrintInitializationTime(TickCount());
 
