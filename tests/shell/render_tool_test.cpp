@@ -56,3 +56,53 @@ TEST(RenderTool, WritesFramesAtTheAskedTimesFromAnyFolder) {
   out.clear();
   EXPECT_EQ(2, RunCommandLine(tool + " --at 100", &out)) << out;
 }
+
+// A scale or window it cannot take stops before any context opens; a limit
+// only the GL knows stops after it opens and before loading, naming the limit.
+// A window of another shape gets the picture 4:3 in the middle.
+TEST(RenderTool, ScaleAndWindowOptions) {
+  const std::string tool = std::string(MARVOKE_BUILD_DIR) + "/marvoke-render";
+  for (const char* bad : {"--scale 0", "--scale -1", "--scale word", "--scale 100", "--scale",
+                          "--window 10x10", "--window 800", "--window=axb"}) {
+    std::string out;
+    EXPECT_EQ(2, RunCommandLine(tool + " " + bad + " --at 0 --png /tmp", &out)) << bad;
+    EXPECT_NE(std::string::npos, out.find(std::string(bad).substr(0, 7))) << bad << ": " << out;
+    EXPECT_EQ(std::string::npos, out.find("Headless GL")) << bad << ": no context is opened";
+  }
+  std::string out;
+  EXPECT_EQ(2, RunCommandLine("MARVOKE_MAX_TEXTURE_SIZE=1024 " + tool +
+                                  " --scale 2 --at 0 --png /tmp",
+                              &out));
+  EXPECT_NE(std::string::npos, out.find("GL_MAX_TEXTURE_SIZE")) << out;
+  EXPECT_NE(std::string::npos, out.find("Headless GL")) << out;
+  EXPECT_EQ(std::string::npos, out.find("Initialization finished")) << "stops before loading";
+
+  const fs::path dir = fs::temp_directory_path() / ("marvoke-window-" + std::to_string(getpid()));
+  out.clear();
+  ASSERT_EQ(0, RunCommandLine("timeout 600 " + tool + " --scale 0.5 --window 640x300 --fps 1 " +
+                                  "--at 20000 --png " + dir.string(),
+                              &out))
+      << out;
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  const std::string path = (dir / "frame-020000.png").string();
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << out;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+  ASSERT_EQ(640u, image.width);
+  ASSERT_EQ(300u, image.height);
+  // The picture is 400 x 300 from x = 120: bars of pure black either side.
+  auto column = [&](int x) {
+    int sum = 0;
+    for (int y = 0; y < 300; ++y)
+      for (int c = 0; c < 3; ++c) sum += rgb[(size_t(y) * 640 + x) * 3 + c];
+    return sum;
+  };
+  EXPECT_EQ(0, column(0));
+  EXPECT_EQ(0, column(118));
+  EXPECT_EQ(0, column(521));
+  EXPECT_EQ(0, column(639));
+  EXPECT_GT(column(200) + column(320) + column(440), 0);
+  fs::remove_all(dir);
+}
