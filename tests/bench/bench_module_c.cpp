@@ -12,6 +12,7 @@
 #include "bench_util.h"
 #include "modules/module_c.h"
 #include "modules/module_c_frame.h"
+#include "core/settings.h"
 #include "toolkit/envelope.h"
 #include "toolkit/noise.h"
 
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
 
   // Init again, timed: models, light path, noise tables.
   auto start = std::chrono::steady_clock::now();
-  ModuleCInit(1024, 512, 512, 256);
+  ModuleCInit(renderWidth, renderHeight, renderWidth / 2, renderHeight / 2);
   const double initMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   const ModuleCObjects o = ModuleCObjectsLoaded();

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
+#include "core/area_target.h"
+#include "core/render_scale.h"
 #include "core/settings.h"
 #include "director/loading.h"
 #include "shell/headless.h"
@@ -25,9 +28,19 @@ double MedianMs(int repeats, const std::function<void()>& work) {
 }
 
 bool OpenWithOnlyModule(ModuleId id) {
+  // MARVOKE_BENCH_SCALE sets the render scale, as --scale does for the show.
+  if (const char* text = getenv("MARVOKE_BENCH_SCALE")) {
+    float scale = 1.0f;
+    if (!ParseRenderScale(text, "MARVOKE_BENCH_SCALE", &scale)) return false;
+    SetRenderScale(scale);
+  }
   HeadlessInfo info{};
   if (!OpenHeadless(1024, 768, &info)) {
     fprintf(stderr, "No headless GL context.\n");
+    return false;
+  }
+  if (!CreateAreaTarget(PictureWidth(), PictureHeight())) {
+    fprintf(stderr, "No framebuffer for a %d x %d render area.\n", renderWidth, renderHeight);
     return false;
   }
   if (chdir(MARVOKE_BUILD_DIR) != 0) {
@@ -36,6 +49,7 @@ bool OpenWithOnlyModule(ModuleId id) {
   }
   for (int m = 0; m < kModuleCount; ++m)
     if (m != id) moduleTable[m] = ModuleEntry{nullptr, nullptr, nullptr};
-  LoadAll(renderWidth, renderHeight, 256, 128, screenWidth, screenHeight);
+  LoadAll(renderWidth, renderHeight, renderWidth / 4, renderHeight / 4, PictureWidth(),
+          PictureHeight());
   return true;
 }
