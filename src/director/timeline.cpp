@@ -71,3 +71,54 @@ void RenderFrame(int32_t t) {
 }
 
 int32_t FrameDelta() { return frameDelta; }
+
+namespace {
+
+// The window table of RenderFrame; -1 for the times where nothing is drawn.
+ModuleId ModuleAt(int32_t t, int32_t* mode) {
+  *mode = 0;
+  if (t < 30000) return kModuleB;
+  if (t < 62400) return kModuleE;
+  if (t < 90500) return kModuleD;
+  *mode = 1;
+  if (t < 147000) return kModuleC;
+  if (t < 162000) return kModuleD;
+  if (t < 215300) return kModuleA;
+  if (t < 302500) return kModuleB;
+  return kModuleCount;
+}
+
+RenderTarget keptShared{};
+bool keptSharedValid = false;
+
+}  // namespace
+
+void StepFrame(int32_t t) {
+  frameDelta = t - previousTime;
+  previousTime = t;
+  int32_t mode = 0;
+  const ModuleId id = ModuleAt(t, &mode);
+  if (id != kModuleCount) StepModule(id, frameDelta, mode);
+}
+
+int32_t PrerollStepTime(int64_t k) { return int32_t(k * 1000 / 60); }
+
+int32_t PrerollShow(int32_t startMs) {
+  if (startMs <= 0) return -1;
+  int64_t k = 0;
+  for (; PrerollStepTime(k + 1) < startMs; ++k) StepFrame(PrerollStepTime(k));
+  return PrerollStepTime(k);
+}
+
+void KeepShowState() {
+  for (int32_t id = 0; id < kModuleCount; ++id) KeepModuleState(ModuleId(id));
+  keptSharedValid = sharedTarget != nullptr;
+  if (sharedTarget) keptShared = *sharedTarget;
+}
+
+void RestoreShowState() {
+  for (int32_t id = 0; id < kModuleCount; ++id) RestoreModuleState(ModuleId(id));
+  if (keptSharedValid && sharedTarget) *sharedTarget = keptShared;
+  previousTime = 0;
+  frameDelta = 0;
+}

@@ -16,3 +16,24 @@ void RenderFrame(int32_t musicTime);
 // Milliseconds between this call's music time and the previous call's:
 // negative after a backward seek, the whole start time on the first frame.
 int32_t FrameDelta();
+
+// RenderFrame's bookkeeping and module choice without drawing: the frame
+// delta, the previous time and the chosen module's state-only step.
+void StepFrame(int32_t musicTime);
+
+// Music time of frame k of a play from 0 at 60 frames a second.
+int32_t PrerollStepTime(int64_t k);
+
+// Every module where a play from 0 at 60 frames a second would leave it just
+// before startMs: the state-only steps at each frame time below startMs but
+// the last, whose time is returned (-1 when there is none). The caller draws
+// that one frame: some passes read what the frame before them drew. The
+// previous time is then that frame's, so the frame at startMs gets the delta
+// it would have had.
+int32_t PrerollShow(int32_t startMs);
+
+// After loading: keeps what the frames change (module state, the shared
+// target's texture names). RestoreShowState returns it and sets the previous
+// time to 0, for a play from 0 that equals the first.
+void KeepShowState();
+void RestoreShowState();

@@ -266,3 +266,15 @@ int32_t ModuleABillboardCount(uint32_t name) {
   uint32_t slot = name - kFirstCountedTexture;
   return slot < kCountedTextures ? billboardCount[slot] : 0;
 }
+
+namespace {
+float keptClockMs = kModuleAStartClockMs;
+}  // namespace
+
+void ModuleAStep(int32_t frameDelta, int32_t mode) {
+  if (!scene) return;
+  AdvanceModuleClock(&clockMs, frameDelta);
+}
+
+void ModuleAKeepState() { keptClockMs = clockMs; }
+void ModuleARestoreState() { clockMs = keptClockMs; }

@@ -32,3 +32,11 @@ const ModuleAFrame& ModuleALastFrame();
 // Billboards the last render step drew with texture `name` bound (0 for names
 // the module does not draw).
 int32_t ModuleABillboardCount(uint32_t name);
+
+// The state a render step leaves behind, without GL or mesh work: what a
+// start part-way through the show replays from 0, one frame step at a time.
+void ModuleAStep(int32_t frameDelta, int32_t mode);
+// A copy of the state the render steps change, taken after loading, and its
+// return for a fresh play from 0.
+void ModuleAKeepState();
+void ModuleARestoreState();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
 #include <memory>
 
 #include "assets/image.h"
@@ -381,4 +382,70 @@ ModuleBProbe ModuleBState() {
     p.slot0Feedback = target->fullFeedback[0];
   }
   return p;
+}
+
+namespace {
+struct ModuleBKept {
+  ModuleBClock moduleClock;
+  ModuleBCamera camera;
+  ModuleBCube cube;
+  ModuleBCubeShape cubeShape;
+  float bandPhaseA, bandPhaseB;
+  float heightField[kRipple * kRipple];
+  CameraPose pose;
+  Vector3 light1, light2;
+};
+ModuleBKept kept;
+}  // namespace
+
+// ModuleBUpdate's sums and fields; the object transforms, the deformations and
+// the sprites follow the clock alone and are made again by the next drawn frame.
+void ModuleBStep(int32_t frameDelta, int32_t mode) {
+  if (!scene || !target) return;
+  const ModuleBTime time = AdvanceModuleBClock(moduleClock, frameDelta, mode);
+  const float t = time.t;
+  ModuleBLightPositions(*pathEven, t, &light1.position, &light2.position);
+  Vector4 position = ModuleBCameraPosition(camera, mode, moduleClock.localMs, time.dt);
+  pose.position.set(position.x, position.y, position.z);
+  AimCamera(pose, Vector4(0.0f, 0.0f, 0.0f));
+  OrthonormalizeCamera(*light1.poseRef);
+  cubeShape = AdvanceModuleBCube(cube, t, moduleClock.localMs, time.dt, frameDelta);
+  if (mode == 1) {
+    greetingsWeight = ModuleBGreetingsWeight(t);
+    if (greetingsWeight != 0.0f) {
+      bandPhaseA += 25.0f * time.dt;
+      bandPhaseB += 35.0f * time.dt;
+      // The greetings pass leaves slot 0 on its feedback texture.
+      target->fullTextures[0] = target->fullFeedback[0];
+    }
+  } else {
+    RelaxHeightField(heightField, rippleRows, rippleColumns, ModuleBRippleWeight(t));
+  }
+}
+
+void ModuleBKeepState() {
+  kept.moduleClock = moduleClock;
+  kept.camera = camera;
+  kept.cube = cube;
+  kept.cubeShape = cubeShape;
+  kept.bandPhaseA = bandPhaseA;
+  kept.bandPhaseB = bandPhaseB;
+  std::copy(heightField, heightField + kRipple * kRipple, kept.heightField);
+  kept.pose = pose;
+  kept.light1 = light1.position;
+  kept.light2 = light2.position;
+}
+
+void ModuleBRestoreState() {
+  moduleClock = kept.moduleClock;
+  camera = kept.camera;
+  cube = kept.cube;
+  cubeShape = kept.cubeShape;
+  bandPhaseA = kept.bandPhaseA;
+  bandPhaseB = kept.bandPhaseB;
+  std::copy(kept.heightField, kept.heightField + kRipple * kRipple, heightField);
+  pose = kept.pose;
+  light1.position = kept.light1;
+  light2.position = kept.light2;
+  backballDeformedMode = -1;  // the next frame deforms afresh
 }

@@ -53,3 +53,11 @@ struct ModuleBProbe {
   uint32_t slot0Feedback;
 };
 ModuleBProbe ModuleBState();
+
+// The state a render step leaves behind, without GL or mesh work: what a
+// start part-way through the show replays from 0, one frame step at a time.
+void ModuleBStep(int32_t frameDelta, int32_t mode);
+// A copy of the state the render steps change, taken after loading, and its
+// return for a fresh play from 0.
+void ModuleBKeepState();
+void ModuleBRestoreState();

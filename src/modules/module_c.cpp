@@ -325,3 +325,48 @@ void ModuleCRender(int32_t frameDelta, int32_t mode) {
 ModuleCObjects ModuleCObjectsLoaded() { return objects; }
 
 float ModuleCClockMs() { return moduleClock.clockMs; }
+
+namespace {
+struct ModuleCKept {
+  CameraPose camera;
+  Vector4 cameraTarget;
+  Vector3 lamp;
+  ModuleCClock moduleClock;
+  float zoom;
+  Envelope envelope;
+  bool firstFrame;
+};
+ModuleCKept kept;
+}  // namespace
+
+// ModuleCUpdate and the render step's camera fix without the smoke and lens:
+// those follow the clock alone.
+void ModuleCStep(int32_t frameDelta, int32_t mode) {
+  if (!scene) return;
+  if (firstFrame) {
+    cameraTarget.set(0.0f, 0.0f, 0.0f);
+    envelope = Envelope();
+    firstFrame = false;
+  }
+  AdvanceModuleCClock(&moduleClock, frameDelta);
+  const float s = moduleClock.clockS;
+  lamp.position = ModuleCLampPosition(*lightPath, s);
+  zoom = ModuleCZoom(moduleClock.cycleMs);
+  camera.position = ModuleCCameraPosition(s, zoom);
+  AimCamera(camera, cameraTarget);
+  OrthonormalizeCamera(camera);
+}
+
+void ModuleCKeepState() {
+  kept = ModuleCKept{camera, cameraTarget, lamp.position, moduleClock, zoom, envelope, firstFrame};
+}
+
+void ModuleCRestoreState() {
+  camera = kept.camera;
+  cameraTarget = kept.cameraTarget;
+  lamp.position = kept.lamp;
+  moduleClock = kept.moduleClock;
+  zoom = kept.zoom;
+  envelope = kept.envelope;
+  firstFrame = kept.firstFrame;
+}

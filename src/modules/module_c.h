@@ -37,3 +37,11 @@ void ModuleCLensToEyeSpace();
 // Refraction coordinates of one lens pass (0 or 1) from the eye-space vertices
 // of the last transform.
 void ModuleCLensCoordinates(int32_t pass);
+
+// The state a render step leaves behind, without GL or mesh work: what a
+// start part-way through the show replays from 0, one frame step at a time.
+void ModuleCStep(int32_t frameDelta, int32_t mode);
+// A copy of the state the render steps change, taken after loading, and its
+// return for a fresh play from 0.
+void ModuleCKeepState();
+void ModuleCRestoreState();

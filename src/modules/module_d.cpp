@@ -540,3 +540,45 @@ void ModuleDRippleArithmetic(int32_t which) {
     ModuleDRippleBubble(*o, *noise, frame.clockS);
   ComputeSmoothNormals(*scene, index);
 }
+
+namespace {
+struct ModuleDKept {
+  CameraPose camera;
+  Vector4 cameraTarget;
+  float clockMs;
+  bool firstCall;
+  float waterY;
+};
+ModuleDKept kept;
+}  // namespace
+
+// ModuleDUpdate without the cave's relief (kept while its roll holds, made
+// again by the next drawn frame), and the water's level, which the next frame
+// projects with before it places the water anew.
+void ModuleDStep(int32_t frameDelta, int32_t mode) {
+  if (!scene || !target) return;
+  if (firstCall) {
+    cameraTarget.set(0.0f, 0.0f, 0.0f);
+    firstCall = false;
+  }
+  AdvanceModuleClock(&clockMs, frameDelta);
+  ModuleDAnimate(clockMs, *lightPath, &frame);
+  lamp.position = frame.lampPosition;
+  lamp2.position = frame.lamp2Position;
+  ModuleDAimCamera(frame, mode, &camera, &cameraTarget);
+  OrthonormalizeCamera(camera);
+  if (SceneObject* water = Object(waterIndex)) water->position.y = frame.waterLevel;
+}
+
+void ModuleDKeepState() {
+  SceneObject* water = scene ? Object(waterIndex) : nullptr;
+  kept = ModuleDKept{camera, cameraTarget, clockMs, firstCall, water ? water->position.y : 0.0f};
+}
+
+void ModuleDRestoreState() {
+  camera = kept.camera;
+  cameraTarget = kept.cameraTarget;
+  clockMs = kept.clockMs;
+  firstCall = kept.firstCall;
+  if (SceneObject* water = scene ? Object(waterIndex) : nullptr) water->position.y = kept.waterY;
+}

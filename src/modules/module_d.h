@@ -42,3 +42,11 @@ ModuleDObjects ModuleDObjectIndices();
 void ModuleDUpdate(int32_t frameDelta, int32_t mode);
 void ModuleDShadowArithmetic();
 void ModuleDRippleArithmetic(int32_t which);
+
+// The state a render step leaves behind, without GL or mesh work: what a
+// start part-way through the show replays from 0, one frame step at a time.
+void ModuleDStep(int32_t frameDelta, int32_t mode);
+// A copy of the state the render steps change, taken after loading, and its
+// return for a fresh play from 0.
+void ModuleDKeepState();
+void ModuleDRestoreState();

@@ -366,3 +366,36 @@ const Scene* ModuleEScene() { return scene.get(); }
 ModuleEState ModuleEStateNow() {
   return ModuleEState{clockMs, cameraAngle, distanceFactor, pulse, light.position, caveDeformed};
 }
+
+namespace {
+struct ModuleEKept {
+  CameraPose camera;
+  Vector3 light;
+  float clockMs, cameraAngle, distanceFactor;
+  ModuleEClock frameClock;
+};
+ModuleEKept kept;
+}  // namespace
+
+// The clock and the camera's summed angle; the rest follows the clock.
+void ModuleEStep(int32_t frameDelta, int32_t mode) {
+  if (!scene) return;
+  if (!envelope) envelope = std::make_unique<Envelope>();
+  frameClock = AdvanceModuleEClock(&clockMs, frameDelta);
+  light.position = LightPosition(*lightPath, frameClock.seconds);
+  MoveModuleECamera(camera, &cameraAngle, &distanceFactor, *envelope, frameClock);
+  OrthonormalizeCamera(*light.poseRef);
+}
+
+void ModuleEKeepState() {
+  kept = ModuleEKept{camera, light.position, clockMs, cameraAngle, distanceFactor, frameClock};
+}
+
+void ModuleERestoreState() {
+  camera = kept.camera;
+  light.position = kept.light;
+  clockMs = kept.clockMs;
+  cameraAngle = kept.cameraAngle;
+  distanceFactor = kept.distanceFactor;
+  frameClock = kept.frameClock;
+}

@@ -54,3 +54,11 @@ void ModuleEBuildCaveShadow();
 // ripple and texture coordinates.
 void ModuleETransformSurface();
 void ModuleERippleSurface();
+
+// The state a render step leaves behind, without GL or mesh work: what a
+// start part-way through the show replays from 0, one frame step at a time.
+void ModuleEStep(int32_t frameDelta, int32_t mode);
+// A copy of the state the render steps change, taken after loading, and its
+// return for a fresh play from 0.
+void ModuleEKeepState();
+void ModuleERestoreState();

@@ -6,14 +6,19 @@
 #include "modules/module_d.h"
 #include "modules/module_e.h"
 
-// One row per module: {handOver, init, render}. Each module replaces its
+// One row per module: {handOver, init, render, step, keepState, restoreState}. Each module replaces its
 // nullptrs with its own functions.
 ModuleEntry moduleTable[kModuleCount] = {
-    /* A */ {ModuleAHandOver, ModuleAInit, ModuleARender},
-    /* B */ {ModuleBHandOver, ModuleBInit, ModuleBRender},
-    /* C */ {ModuleCHandOver, ModuleCInit, ModuleCRender},
-    /* D */ {ModuleDHandOver, ModuleDInit, ModuleDRender},
-    /* E */ {ModuleEHandOver, ModuleEInit, ModuleERender},
+    /* A */ {ModuleAHandOver, ModuleAInit, ModuleARender, ModuleAStep,
+            ModuleAKeepState, ModuleARestoreState},
+    /* B */ {ModuleBHandOver, ModuleBInit, ModuleBRender, ModuleBStep,
+            ModuleBKeepState, ModuleBRestoreState},
+    /* C */ {ModuleCHandOver, ModuleCInit, ModuleCRender, ModuleCStep,
+            ModuleCKeepState, ModuleCRestoreState},
+    /* D */ {ModuleDHandOver, ModuleDInit, ModuleDRender, ModuleDStep,
+            ModuleDKeepState, ModuleDRestoreState},
+    /* E */ {ModuleEHandOver, ModuleEInit, ModuleERender, ModuleEStep,
+            ModuleEKeepState, ModuleERestoreState},
 };
 
 void HandOverModule(ModuleId id, RenderTarget* shared) {
@@ -27,4 +32,16 @@ void InitModule(ModuleId id, int32_t windowWidth, int32_t windowHeight, int32_t 
 
 void RenderModule(ModuleId id, int32_t frameDelta, int32_t mode) {
   if (moduleTable[id].render) moduleTable[id].render(frameDelta, mode);
+}
+
+void StepModule(ModuleId id, int32_t frameDelta, int32_t mode) {
+  if (moduleTable[id].step) moduleTable[id].step(frameDelta, mode);
+}
+
+void KeepModuleState(ModuleId id) {
+  if (moduleTable[id].keepState) moduleTable[id].keepState();
+}
+
+void RestoreModuleState(ModuleId id) {
+  if (moduleTable[id].restoreState) moduleTable[id].restoreState();
 }

@@ -18,6 +18,11 @@ struct ModuleEntry {
   // Draws one frame; advances the module's own clock by frameDelta when it is
   // below 10000. Module E has a single mode and ignores `mode`.
   void (*render)(int32_t frameDelta, int32_t mode);
+  // What render leaves in the module's state, without GL or mesh work.
+  void (*step)(int32_t frameDelta, int32_t mode) = nullptr;
+  // A copy of that state after loading, and its return for a fresh play.
+  void (*keepState)() = nullptr;
+  void (*restoreState)() = nullptr;
 };
 
 // Indexed by ModuleId. Tests may swap rows for recorders.
@@ -28,3 +33,6 @@ void HandOverModule(ModuleId id, RenderTarget* shared);
 void InitModule(ModuleId id, int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                 int32_t targetHeight);
 void RenderModule(ModuleId id, int32_t frameDelta, int32_t mode);
+void StepModule(ModuleId id, int32_t frameDelta, int32_t mode);
+void KeepModuleState(ModuleId id);
+void RestoreModuleState(ModuleId id);

@@ -1,4 +1,30 @@
-// The show's entry point. No arguments are read.
+// The show's entry point: the player's options, then the show.
+#include "core/render_scale.h"
+#include "core/settings.h"
 #include "shell/main_loop.h"
+#include "shell/options.h"
 
-int main() { return RunShow(); }
+int main(int argc, char** argv) {
+  ShowOptions o;
+  const int code = ParseShowOptions(argc, argv, &o);
+  if (code >= 0) return code;
+
+  ShowRunOptions run;
+  switch (o.screen) {
+    case ScreenMode::kFullscreen: run.window.mode = WindowRequest::kModeSwitch; break;
+    case ScreenMode::kDesktop: run.window.mode = WindowRequest::kDesktop; break;
+    case ScreenMode::kWindowed:
+      run.window.mode = WindowRequest::kWindowed;
+      run.window.width = o.windowWidth;
+      run.window.height = o.windowHeight;
+      break;
+  }
+  run.window.display = o.display;
+  run.window.vsync = o.vsync;
+  if (o.scaleGiven && !o.scaleAuto) SetRenderScale(o.scale);
+  run.scaleAuto = o.scaleAuto;
+  run.startMs = o.startMs;
+  run.loop = o.loop;
+  run.mute = o.mute;
+  return RunShow(run);
+}

@@ -7,6 +7,10 @@
 #include <string>
 
 #include "director/shared.h"
+#include "director/timeline.h"
+#include "core/gl.h"
+#include "core/render_scale.h"
+#include "shell/options.h"
 #include "shell/clock.h"
 #include "shell/data_path.h"
 #include "shell/music_stream.h"
@@ -21,6 +25,8 @@ namespace {
 const char* const kMusicFile = "Music/quendel2b.ogg";
 
 void (*loopHook)(int, void*) = nullptr;
+bool restartRequested = false;
+bool escapePressed = false;  // tells Escape from the end of the show
 void* loopHookUser = nullptr;
 
 int32_t StreamGetTime(void* s) { return GetMusicStreamTime(static_cast<MusicStream*>(s)); }
@@ -54,13 +60,31 @@ bool HandleShowEvent(const SDL_Event& e, ShowClock* clock, uint32_t now) {
     case SDL_QUIT:
       return true;
     case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-        SetTargetView(e.window.data1 & 0xFFFF, e.window.data2 & 0xFFFF);
+      if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        int w = 0, h = 0;
+        DrawableSizeFor(e.window.data1 & 0xFFFF, e.window.data2 & 0xFFFF, &w, &h);
+        SetTargetView(w, h);
+      }
       return false;
     case SDL_KEYDOWN:
-      // Auto-repeats count like presses, as key-down messages do.
+      // Auto-repeats count like presses, as key-down messages do, except for
+      // the switches, which a held key would flip back and forth.
       switch (e.key.keysym.sym) {
-        case SDLK_ESCAPE: quitRequested = 1; break;
+        case SDLK_ESCAPE:
+          quitRequested = 1;
+          escapePressed = true;
+          break;
+        case SDLK_SPACE: TogglePause(clock); break;
+        case SDLK_HOME:
+          if (!e.key.repeat) restartRequested = true;
+          break;
+        case SDLK_F11:
+          if (!e.key.repeat) ToggleFullscreenWindow();
+          break;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+          if (!e.key.repeat && (e.key.keysym.mod & KMOD_ALT)) ToggleFullscreenWindow();
+          break;
         case SDLK_LEFT: SeekClock(clock, now, -1000); break;
         case SDLK_RIGHT: SeekClock(clock, now, 1000); break;
         case SDLK_DOWN: SeekClock(clock, now, -3000); break;
@@ -74,10 +98,29 @@ bool HandleShowEvent(const SDL_Event& e, ShowClock* clock, uint32_t now) {
   }
 }
 
+bool RestartRequested() { return restartRequested; }
+
 void SetShowLoopHook(void (*hook)(int, void*), void* user) {
   loopHook = hook;
   loopHookUser = user;
 }
+
+namespace {
+
+// A fresh play from 0: every module as right after loading, the timeline, the
+// clock (and the music) at 0, the frame counter reset.
+void Restart(ShowClock* clock) {
+  printf("Restarting.\n");
+  RestoreShowState();
+  ResetFrameCounter(TickCount());
+  startTime = 0;
+  clock->paused = false;
+  clock->seekToStartPending = true;
+  StartClock(clock, TickCount(), 0);
+  musicTime = 0;
+}
+
+}  // namespace
 
 int RunShow(const ShowRunOptions& options) {
   const char* dataFolder = options.dataFolder;
@@ -86,16 +129,34 @@ int RunShow(const ShowRunOptions& options) {
   if (dataFolder ? chdir(dataFolder) != 0 : !EnterExecutableFolder())
     fprintf(stderr, "Can't enter the data folder; reading data from the working directory.\n");
 
-  if (!OpenShowWindow()) return 0;
+  int exitCode = 0;
+  if (!OpenShowWindow(options.window, &exitCode)) return exitCode;
+  if (options.scaleAuto) {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const float s = AutoRenderScale(renderer, screenWidth, screenHeight);
+    SetRenderScale(s);
+    fprintf(stderr, "--scale auto: %g (a %d x %d area; renderer %s, drawable %d x %d)\n", s,
+            renderWidth, renderHeight, renderer ? renderer : "unknown", screenWidth,
+            screenHeight);
+  }
   if (!BeginShow(TickCount())) {
     CloseShowWindow();
     SDL_Quit();
     return 2;
   }
   if (!options.skipLoading) RunStartup();
+  KeepShowState();
+  restartRequested = false;
+  escapePressed = false;
+  startTime = options.startMs;
+  // Every module where a play from 0 would have left it, without drawing.
+  if (startTime > 0) {
+    const int32_t last = PrerollShow(startTime);
+    if (last >= 0) DrawShowFrame(last, TickCount());
+  }
 
   ShowClock clock;
-  MusicStream* stream = soundEnabled ? StartMusic() : nullptr;
+  MusicStream* stream = soundEnabled && !options.mute ? StartMusic() : nullptr;
   if (stream) clock.source = ClockStream{stream, StreamGetTime, StreamSetTime, Sleep};
   PrintInitializationTime(TickCount());
   StartClock(&clock, TickCount(), startTime);
@@ -111,9 +172,19 @@ int RunShow(const ShowRunOptions& options) {
     SDL_Event event;
     while (!quitMessage && SDL_PollEvent(&event))
       quitMessage = HandleShowEvent(event, &clock, TickCount());
+    if (restartRequested && !quitRequested && !quitMessage) {
+      restartRequested = false;
+      Restart(&clock);
+    }
     musicTime = ReadClock(&clock, TickCount(), startTime);
     DrawShowFrame(musicTime, TickCount());
     SwapFrame();
+    CountGlErrors();
+    // The end of the show, not Escape: play again.
+    if (quitRequested && options.loop && !escapePressed && !quitMessage) {
+      quitRequested = 0;
+      restartRequested = true;
+    }
   }
 
   CloseMusicStream(stream);
@@ -122,5 +193,6 @@ int RunShow(const ShowRunOptions& options) {
   FreeTransitionObjects();
   CloseShowWindow();
   SDL_Quit();
+  ReportGlErrors();
   return 0;
 }

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "shell/window.h"
+
 union SDL_Event;
 struct ShowClock;
 
@@ -11,15 +13,26 @@ struct ShowRunOptions {
   const char* dataFolder = nullptr;
   // For tests of the window and its clocks: no loading sequence.
   bool skipLoading = false;
+  // The player's options (the defaults are the show's own behaviour).
+  WindowRequest window;
+  bool scaleAuto = false;  // --scale auto: chosen once the GL is known
+  int32_t startMs = 0;     // --start: every module stepped there from 0 first
+  bool loop = false;       // --loop: a fresh play from 0 after the end
+  bool mute = false;       // --mute: the tick clock, no sound
 };
 
-// Runs the whole show and returns its exit code (0 on every way out).
+// Runs the whole show and returns its exit code: 0 on the show's own ways out,
+// 1 without a display, 2 for a display number out of range or sizes the GL
+// cannot draw.
 int RunShow(const ShowRunOptions& options = ShowRunOptions());
 
 // The window procedure: acts on one event (keys, resize, close). Returns true
 // for the quit message, which ends the loop after the current pass. The loop
 // hands it every event pending at the top of a pass.
 bool HandleShowEvent(const SDL_Event& event, ShowClock* clock, uint32_t nowTicks);
+
+// Home and --loop: set by the key, served at the top of the next pass.
+bool RestartRequested();
 
 // Called at the top of every loop pass with its index; for tests that drive
 // the window with pushed events.

@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "director/loading.h"
 #include "director/timeline.h"
@@ -93,6 +94,38 @@ void DrawShowFrame(int32_t t, uint32_t nowTicks) {
 }
 
 int32_t FramesPerSecond() { return framesPerSecond; }
+
+void ResetFrameCounter(uint32_t) {
+  frameCounter = 0;
+  framesPerSecond = 0;
+  fpsWindowStart = 0;
+}
+
+namespace {
+int64_t glErrors = 0;
+int glCheck = -1;  // -1: the environment not read yet
+bool GlCheckOn() {
+  if (glCheck < 0) glCheck = getenv("MARVOKE_GL_CHECK") ? 1 : 0;
+  return glCheck == 1;
+}
+}  // namespace
+
+void CountGlErrors() {
+  if (!GlCheckOn()) return;
+  // Bounded: a lost context can report GL_CONTEXT_LOST forever.
+  for (int i = 0; i < 64; ++i) {
+    const GLenum e = glGetError();
+    if (e == GL_NO_ERROR) break;
+    if (glErrors < 10) fprintf(stderr, "GL error 0x%04x at music time %d\n", e, musicTime);
+    ++glErrors;
+  }
+}
+
+void ReportGlErrors() {
+  if (GlCheckOn()) fprintf(stderr, "GL errors: %lld\n", static_cast<long long>(glErrors));
+}
+
+int64_t GlErrorCount() { return glErrors; }
 
 void MeasureTimelineCpu(bool enabled) { measureTimeline = enabled; }
 double LastTimelineCpuSeconds() { return timelineCpuSeconds; }

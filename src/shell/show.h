@@ -27,6 +27,16 @@ void DrawShowFrame(int32_t musicTime, uint32_t nowTicks);
 
 int32_t FramesPerSecond();
 
+// A restart: the frame counter and its one-second window as at the first frame.
+void ResetFrameCounter(uint32_t nowTicks);
+
+// With MARVOKE_GL_CHECK set in the environment, CountGlErrors reads every
+// pending glGetError after a frame and ReportGlErrors prints their number
+// ("GL errors: N") on standard error at exit; without it both do nothing.
+void CountGlErrors();
+void ReportGlErrors();
+int64_t GlErrorCount();
+
 // For the benchmark: when on, each DrawShowFrame measures the calling
 // thread's CPU time spent in the timeline (the module step).
 void MeasureTimelineCpu(bool enabled);

@@ -102,23 +102,55 @@ bool AskYesNo(const char* text, const char* caption) {
   return answer == 1;
 }
 
-bool OpenShowWindow() {
+bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
+  int unused = 0;
+  if (!exitCode) exitCode = &unused;
+  *exitCode = 0;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     ShowErrorBox("The window class could not be registered!", "Window Creation Error");
     return false;
   }
   videoUp = true;
+  // Without DISPLAY or WAYLAND_DISPLAY SDL falls back to drivers that show
+  // nothing; playing on them would report an unseen show as a success.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!getenv("SDL_VIDEODRIVER") && driver &&
+      (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0)) {
+    fprintf(stderr, "marvoke: there is no display to show the window on (neither DISPLAY nor "
+                    "WAYLAND_DISPLAY is set).\n"
+                    "./run or build/marvoke-render --video FILE renders the show to a video "
+                    "instead.\n");
+    CloseShowWindow();
+    *exitCode = 1;
+    return false;
+  }
+  const int displays = SDL_GetNumVideoDisplays();
+  if (request.display >= 0 && request.display >= displays) {
+    fprintf(stderr, "marvoke: --display %d: there %s %d display%s, numbered from 0.\n",
+            request.display, displays == 1 ? "is" : "are", displays, displays == 1 ? "" : "s");
+    CloseShowWindow();
+    *exitCode = 2;
+    return false;
+  }
   GuardAgainstDisplayLoss();
   static bool exitHookSet = false;
   if (!exitHookSet) exitHookSet = atexit(CloseAtExit) == 0;
   SetGlAttributes();
 
-  const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-  window = SDL_CreateWindow("Marvoke", 0, 0, screenWidth, screenHeight, flags);
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+  int x = 0, y = 0, w = screenWidth, h = screenHeight;
+  if (request.display >= 0) x = y = int(SDL_WINDOWPOS_UNDEFINED_DISPLAY(request.display));
+  if (request.mode == WindowRequest::kWindowed) {
+    flags |= SDL_WINDOW_RESIZABLE;
+    if (request.width > 0) w = request.width, h = request.height;
+    if (request.display >= 0) x = y = int(SDL_WINDOWPOS_CENTERED_DISPLAY(request.display));
+  } else if (request.mode == WindowRequest::kDesktop) {
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  }
+  window = SDL_CreateWindow("Marvoke", x, y, w, h, flags);
   if (!window) {
     // A plain window that opens tells a missing GL format from a window failure.
-    SDL_Window* plain = SDL_CreateWindow("Marvoke", 0, 0, screenWidth, screenHeight,
-                                         SDL_WINDOW_HIDDEN);
+    SDL_Window* plain = SDL_CreateWindow("Marvoke", x, y, w, h, SDL_WINDOW_HIDDEN);
     if (plain) {
       SDL_DestroyWindow(plain);
       ShowErrorBox("Could not find suitable pixel format", "Pixel Format Error");
@@ -128,7 +160,10 @@ bool OpenShowWindow() {
     return false;
   }
 
-  if (fullscreen) {
+  if (request.mode != WindowRequest::kModeSwitch) {
+    fullscreen = request.mode == WindowRequest::kDesktop ? 1 : 0;
+    if (fullscreen) SDL_ShowCursor(SDL_DISABLE);
+  } else if (fullscreen) {
     if (EnterFullscreenMode()) {
       SDL_ShowCursor(SDL_DISABLE);
     } else {
@@ -157,7 +192,65 @@ bool OpenShowWindow() {
     return false;
   }
   SetSwapFunction(SwapWindow, nullptr);
+  if (request.vsync >= 0) {
+    // On: adaptive (-1) where the driver offers it, else 1.
+    if (request.vsync == 0) SDL_GL_SetSwapInterval(0);
+    else if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
+    const int got = SDL_GL_GetSwapInterval();
+    if ((got != 0) != (request.vsync != 0))
+      fprintf(stderr, "marvoke: --vsync %s: the driver keeps swap interval %d.\n",
+              request.vsync ? "on" : "off", got);
+  }
+  UpdateDrawableSize();
   return true;
+}
+
+void UpdateDrawableSize() {
+  if (!window) return;
+  int w = 0, h = 0;
+  SDL_GL_GetDrawableSize(window, &w, &h);
+  if (w <= 0 || h <= 0) return;
+  screenWidth = w;
+  screenHeight = h;
+}
+
+void ScaleToDrawable(int w, int h, int windowW, int windowH, int drawableW, int drawableH,
+                     int* outW, int* outH) {
+  if (windowW <= 0 || windowH <= 0 || drawableW <= 0 || drawableH <= 0) {
+    *outW = w;
+    *outH = h;
+    return;
+  }
+  if (w == windowW && h == windowH) {
+    *outW = drawableW;
+    *outH = drawableH;
+    return;
+  }
+  *outW = int(int64_t(w) * drawableW / windowW);
+  *outH = int(int64_t(h) * drawableH / windowH);
+}
+
+void DrawableSizeFor(int w, int h, int* drawableW, int* drawableH) {
+  int ww = 0, wh = 0, dw = 0, dh = 0;
+  if (window) {
+    SDL_GetWindowSize(window, &ww, &wh);
+    SDL_GL_GetDrawableSize(window, &dw, &dh);
+  }
+  ScaleToDrawable(w, h, ww, wh, dw, dh, drawableW, drawableH);
+}
+
+void ToggleFullscreenWindow() {
+  if (!window) return;
+  if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_ShowCursor(SDL_ENABLE);
+    fullscreen = 0;
+  } else if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {
+    SDL_ShowCursor(SDL_DISABLE);
+    fullscreen = 1;
+  }
+  UpdateDrawableSize();
 }
 
 void CloseShowWindow() {

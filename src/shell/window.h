@@ -6,10 +6,38 @@
 
 struct SDL_Window;
 
+// How the window opens; the defaults are the show's own: a display-mode
+// switch to screenWidth x screenHeight, asking for a window when it fails.
+struct WindowRequest {
+  enum Mode { kModeSwitch, kDesktop, kWindowed } mode = kModeSwitch;
+  int width = 0, height = 0;  // kWindowed; 0: screenWidth x screenHeight
+  int display = -1;           // -1: SDL's choice
+  int vsync = -1;             // -1 the driver's default, 0 off, 1 on (adaptive where offered)
+};
+
 // Opens the window and its context, makes the context current and installs
-// SDL_GL_SwapWindow as SwapFrame. On false the box has been shown (or the
-// user refused windowed mode) and the program ends with exit code 0.
-bool OpenShowWindow();
+// SDL_GL_SwapWindow as SwapFrame; screenWidth and screenHeight then hold the
+// drawable's size. On false the box or message has been shown and the
+// program ends with *exitCode: 0 as the show's own failures do, 1 when only an
+// invisible video driver is there (no display) and 2 for a display number
+// out of range.
+bool OpenShowWindow(const WindowRequest& request = WindowRequest(), int* exitCode = nullptr);
+
+// Reads the drawable's size (pixels, larger than the window on HiDPI) into
+// screenWidth and screenHeight; a zero height (minimised) changes nothing.
+void UpdateDrawableSize();
+
+// The drawable's size for a window of w x h (a resize event's size): the
+// window's own drawable when it is that size now, else w x h scaled by the
+// drawable's pixels per window unit.
+void DrawableSizeFor(int w, int h, int* drawableW, int* drawableH);
+// The same rule on given sizes, for tests.
+void ScaleToDrawable(int w, int h, int windowW, int windowH, int drawableW, int drawableH,
+                     int* outW, int* outH);
+
+// F11 and Alt+Enter: a window goes to desktop fullscreen, any fullscreen to a
+// resizable window of the show's size.
+void ToggleFullscreenWindow();
 
 // Restores the desktop display mode and releases the context and the window.
 // Safe to call on every way out, more than once.

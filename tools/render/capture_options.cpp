@@ -38,6 +38,8 @@ const char* CaptureUsage() {
          "  --from MS, --to MS     music time range, to exclusive (default 0 to 303500)\n"
          "  --fps R                frames per second, e.g. 60 or 60000/1001 (default 60)\n"
          "  --preroll-step MS      pre-roll step below 10000 ms when --from > 0\n"
+         "  --preroll-draw         draw the pre-roll frames instead of stepping the\n"
+         "                         modules' state alone (same pictures, slower)\n"
          "                         (default: the capture's frame rate, exact)\n"
          "  --size WxH             encoded video size (default: the frames', see --window)\n"
          "  --codec NAME --pix-fmt NAME --crf N --preset NAME   encoder settings\n"
@@ -94,6 +96,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
     }
     if (arg == "--no-audio") {
       o->musicPath.clear();
+      continue;
+    }
+    if (arg == "--preroll-draw") {
+      o->prerollDraw = true;
       continue;
     }
     if (!need()) return false;

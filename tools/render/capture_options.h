@@ -17,6 +17,7 @@ struct CaptureOptions {
   int32_t toMs = kShowEndMs;     // --to MS, exclusive
   FrameRate fps;                 // --fps, 60 by default
   int32_t prerollStepMs = 0;     // --preroll-step MS; 0: the capture's own frame rate
+  bool prerollDraw = false;      // --preroll-draw: draw every pre-roll frame
 
   // Encoder.
   int outWidth = 0, outHeight = 0;  // --size WxH; 0: the frames' own size (--window)

@@ -1,5 +1,7 @@
 #include "capture_run.h"
 
+#include "director/timeline.h"
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -68,12 +70,12 @@ void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
   if (count == 0) return;
   if (o.prerollStepMs > 0)
     fprintf(log,
-            "Pre-roll: playing the show from 0 to %.3f s without encoding, every %d ms "
+            "Pre-roll: stepping the show from 0 to %.3f s without encoding, every %d ms "
             "(%" PRId64 " frames; module clocks follow in coarser steps than the capture).\n",
             o.fromMs * 0.001, o.prerollStepMs, count);
   else
     fprintf(log,
-            "Pre-roll: playing the show from 0 to %.3f s without encoding at %s fps "
+            "Pre-roll: stepping the show from 0 to %.3f s without encoding at %s fps "
             "(%" PRId64 " frames, exact; --preroll-step MS is faster).\n",
             o.fromMs * 0.001, FormatFrameRate(o.fps).c_str(), count);
   Progress progress;
@@ -82,8 +84,14 @@ void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
   int32_t t = 0;
   for (; k < count && !stopRequested; ++k) {
     t = PrerollFrameTime(k, o.fps, o.prerollStepMs);
-    hooks.drawFrame(t, hooks.user);
-    SwapFrame();
+    // The last one is drawn: some passes read what the frame before drew.
+    if (o.prerollDraw || k + 1 == count) {
+      hooks.drawFrame(t, hooks.user);
+      SwapFrame();
+    } else {
+      // What the frame leaves in the modules, without drawing it.
+      StepFrame(t);
+    }
     UpdateProgress(&progress, k + 1, t);
   }
   EndProgress(&progress, k, t);
