@@ -1,11 +1,13 @@
 #include "director/loading.h"
 
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 
 #include "assets/image.h"
 #include "assets/scene.h"
 #include "core/area_target.h"
+#include "core/render_scale.h"
 #include "core/settings.h"
 #include "director/shared.h"
 #include "effects/blurs.h"
@@ -68,8 +70,9 @@ void LoadSharedTextures(Image& image, int32_t renderWidth) {
   LoadMaskedTexture(image, "Images/tro_m2b.pcx", "Images/tro2b.jpg", 56);
   LoadMaskedTexture(image, "Images/tro_m2n.pcx", "Images/tro2n.jpg", 57);
   LoadMaskedTexture(image, "Images/tromel.pcx", "Images/tromel.jpg", 59);
-  // The greetings come in a variant for render areas other than 1024 wide.
-  if (renderWidth == 1024)
+  // The greetings come in a variant for render areas other than 1024 wide,
+  // measured at the show's own scale: a scaled area keeps its picture.
+  if (std::lround(renderWidth / AreaPixelScale()) == 1024)
     LoadMaskedTexture(image, "Images/greets1.pcx", "Images/greets1.jpg", 58);
   else
     LoadMaskedTexture(image, "Images/greets.pcx", "Images/greets.jpg", 58);

@@ -13,6 +13,7 @@
 
 #include "../assets/sample_files.h"
 #include "assets/file_error.h"
+#include "core/render_scale.h"
 #include "director/shared.h"
 #include "effects/render_target.h"
 #include "gl_test.h"
@@ -280,6 +281,13 @@ TEST_F(LoadingTest, SeventeenFramesTexturesAndModuleOrder) {
   LoadAll(800, 512, 256, 128, 1024, 768);
   EXPECT_EQ(progressAtSwap.size(), 17u);
   EXPECT_EQ(TextureWidth(GL_TEXTURE_2D, 58), WidthOf("greets.jpg"));
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  // An area scaled from the show's own 1024 keeps the show's choice.
+  SetRenderScale(2.0f);
+  LoadAll(renderWidth, renderHeight, renderWidth / 4, renderHeight / 4, 2048, 1536);
+  SetRenderScale(1.0f);
+  EXPECT_EQ(TextureWidth(GL_TEXTURE_2D, 58), WidthOf("greets1.jpg"));
   glBindTexture(GL_TEXTURE_2D, 0);
 
   // A missing picture is reported and ends the show after loading, but the
