@@ -52,6 +52,7 @@ int32_t kiloball = -1, kiloballClone1 = -1;
 // kiloball itself when the boxes did not load (the marker still tracks light1).
 int32_t markerOwner = -1;
 int32_t backballDeformedMode = -1;  // mode of the deformation in the base arrays
+KeptNormals backballNormals, icecubeNormals;  // undeformed smooth normals
 
 SceneObject& Obj(int32_t index) { return *scene->objects[static_cast<size_t>(index)]; }
 
@@ -145,8 +146,7 @@ void DeformBackball(int32_t mode, float t) {
   // result is still in the base arrays, and nothing else writes them.
   if (mode == 0 && backballDeformedMode == 0) return;
   backballDeformedMode = mode;
-  SnapshotVertices(*scene, backball);
-  ComputeSmoothNormals(*scene, backball);
+  SnapshotKeptNormals(*scene, backball, &backballNormals);
   for (int32_t i = 0; i < o.vertexCount; ++i)
     o.baseVertices[i] = DeformBackballVertex(*noise512, mode, t, o.baseVertices[i], o.baseNormals[i]);
   ComputeCreaseNormals(*scene, backball, mode == 1 ? -1.0f : -0.75f);
@@ -156,8 +156,7 @@ void ShapeIceCube(int32_t frameDelta, int32_t mode, const ModuleBTime& time) {
   cubeShape = AdvanceModuleBCube(cube, time.t, moduleClock.localMs, time.dt, frameDelta);
   if (!HasObject(icecube)) return;
   SceneObject& o = Obj(icecube);
-  SnapshotVertices(*scene, icecube);
-  ComputeSmoothNormals(*scene, icecube);
+  SnapshotKeptNormals(*scene, icecube, &icecubeNormals);
   o.position.y = mode == 1 ? 0.0f : -20.0f;
   o.rotation.y = 0.0f;
   o.scale.set(cubeShape.k, cubeShape.d + 1.0f, cubeShape.k);
@@ -331,7 +330,11 @@ void ModuleBUpdate(int32_t frameDelta, int32_t mode) {
   }
 }
 
-void ModuleBForgetDeformation() { backballDeformedMode = -1; }
+void ModuleBForgetDeformation() {
+  backballDeformedMode = -1;
+  backballNormals.clear();
+  icecubeNormals.clear();
+}
 
 void ModuleBWorldSpace() {
   if (!scene) return;

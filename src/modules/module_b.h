@@ -31,8 +31,9 @@ void ModuleBUpdate(int32_t frameDelta, int32_t mode);
 // The CPU work that needs the GL matrices: the backball's world copy and
 // shadow volume, the cube's eye-space copy and its refraction coordinates.
 void ModuleBWorldSpace();
-// The opening's backball deformation is made once and kept while mode 0 lasts;
-// this makes the next frame build it afresh (tests show the two agree).
+// The opening's backball deformation is made once and kept while mode 0 lasts,
+// and the undeformed smooth normals of the backball and the ice cube once for
+// good; this makes the next frame build them afresh (tests show they agree).
 void ModuleBForgetDeformation();
 
 struct ModuleBProbe {

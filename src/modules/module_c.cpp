@@ -43,6 +43,7 @@ bool firstFrame = true;
 
 SmokeBillboard smoke[kModuleCSmokeCount];
 LensGrowth lens;
+KeptNormals lensNormals;  // of the undeformed lens
 
 const ObjectLook kBall = {34, 4, 1.0f, {0.66f, 0.66f, 0.66f}, {0.2f, 0.2f, 0.2f},
                           1.0f, 0.0001f, {5.0f, 0.1f, 0.0f}};
@@ -276,8 +277,7 @@ void ModuleCUpdate(int32_t frameDelta) {
   if (!HasObject(objects.lens)) return;
   SceneObject& o = *scene->objects[objects.lens];
   // Rebuilt from the loaded vertices every frame, so nothing accumulates.
-  SnapshotVertices(*scene, objects.lens);
-  ComputeSmoothNormals(*scene, objects.lens);
+  SnapshotKeptNormals(*scene, objects.lens, &lensNormals);
   o.position.y = 0.0f;
 
   lens = ModuleCLensGrowth(moduleClock.clockMs, envelope);
@@ -323,6 +323,8 @@ void ModuleCRender(int32_t frameDelta, int32_t mode) {
 }
 
 ModuleCObjects ModuleCObjectsLoaded() { return objects; }
+
+void ModuleCForgetKeptWork() { lensNormals.clear(); }
 
 float ModuleCClockMs() { return moduleClock.clockMs; }
 

@@ -27,6 +27,9 @@ struct ModuleCObjects {
 };
 ModuleCObjects ModuleCObjectsLoaded();
 float ModuleCClockMs();
+// The undeformed lens normals are made once and kept; this makes the next
+// frame compute them afresh (tests show the two agree).
+void ModuleCForgetKeptWork();
 
 // The frame's arithmetic without GL calls: clock, lamp, camera, smoke
 // billboards, lens growth and deformation. ModuleCRender runs it first.

@@ -1,10 +1,14 @@
 #include "modules/module_common.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "assets/load_3ds.h"
 #include "assets/scene.h"
+#include "toolkit/mesh_renderer.h"
+#include "toolkit/shadow_volume.h"
 #include "toolkit/spline.h"
 
 bool AdvanceModuleClock(float* clockMs, int32_t frameDelta) {
@@ -70,4 +74,40 @@ void ApplyLook(SceneObject& o, const ObjectLook& look) {
   o.attenuationLinear = look.attenuation[1];
   o.attenuationQuadratic = look.attenuation[2];
   o.extraPass = 0;
+}
+
+void SnapshotKeptNormals(Scene& scene, int32_t index, KeptNormals* kept) {
+  SceneObject* o = FindObject(scene, index);
+  if (!o) return;
+  SnapshotVertices(scene, index);
+  const size_t vertices = static_cast<size_t>(o->vertexCount);
+  const size_t faces = static_cast<size_t>(o->faceCount);
+  if (kept->vertex.size() != vertices || kept->face.size() != faces || vertices == 0) {
+    ComputeSmoothNormals(scene, index);
+    kept->vertex.assign(o->baseNormals, o->baseNormals + vertices);
+    kept->face.assign(o->baseFaceNormals, o->baseFaceNormals + faces);
+    return;
+  }
+  // x, y, z only, as ComputeSmoothNormals writes them.
+  for (size_t i = 0; i < vertices; ++i) o->baseNormals[i].set(kept->vertex[i].x, kept->vertex[i].y, kept->vertex[i].z);
+  for (size_t f = 0; f < faces; ++f) o->baseFaceNormals[f].set(kept->face[f].x, kept->face[f].y, kept->face[f].z);
+}
+
+void TransformKeptWorld(Scene& scene, int32_t index, int32_t source, const float* context,
+                        int contextCount, KeptWorld* kept) {
+  SceneObject* o = FindObject(scene, index);
+  if (!o) return;
+  SyncTransformSources(*o);
+  float key[sizeof kept->key / sizeof(float)] = {};
+  const float head[11] = {static_cast<float>(source), static_cast<float>(o->ownTransform),
+                          o->position.x, o->position.y, o->position.z,
+                          o->rotation.x, o->rotation.y, o->rotation.z,
+                          o->scale.x, o->scale.y, o->scale.z};
+  memcpy(key, head, sizeof head);
+  memcpy(key + 11, o->meshMatrix, sizeof o->meshMatrix);
+  memcpy(key + 27, context, sizeof(float) * static_cast<size_t>(std::clamp(contextCount, 0, kKeptWorldContext)));
+  if (kept->ready && memcmp(key, kept->key, sizeof key) == 0) return;
+  TransformObject(scene, index, source, 1);
+  memcpy(kept->key, key, sizeof key);
+  kept->ready = true;
 }

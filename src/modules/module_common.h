@@ -1,9 +1,13 @@
 // What every effect module does the same way: its clock rule, keeping
-// clock-derived values in range, and loading a model file so that a missing or
-// cut-short file leaves the module without that file's objects.
+// clock-derived values in range, loading a model file so that a missing or
+// cut-short file leaves the module without that file's objects, and keeping
+// work whose inputs do not change between frames.
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "toolkit/math.h"
 
 struct Scene;
 struct SceneObject;
@@ -63,3 +67,33 @@ void ApplyLook(SceneObject& o, const ObjectLook& look);
 
 // Whether an object index from LoadModel or CloneObject may be used.
 inline bool HasObject(int32_t index) { return index >= 0; }
+
+// Work whose inputs stay the same from frame to frame, kept between frames.
+//
+// A mesh's undeformed smooth normals depend on its loaded vertices only, which
+// never change: SnapshotKeptNormals copies the loaded vertices into the base
+// arrays (SnapshotVertices) and fills the base vertex and face normals as
+// ComputeSmoothNormals would, computing them at the first call and copying
+// them afterwards. clear() forgets them.
+struct KeptNormals {
+  std::vector<Vector4> vertex, face;
+  void clear() {
+    vertex.clear();
+    face.clear();
+  }
+};
+void SnapshotKeptNormals(Scene& scene, int32_t index, KeptNormals* kept);
+
+// An object's world copy (TransformObject with vertex normals) made under a
+// fixed view: TransformKeptWorld transforms again only when the object's
+// placement or `context` (the caller's view and whatever the source geometry
+// depends on, up to kKeptWorldContext values) differs from the last call, and
+// skips the modelview read-back otherwise. The caller vouches that the
+// current modelview follows from `context`. ready = false forgets it.
+constexpr int kKeptWorldContext = 12;
+struct KeptWorld {
+  bool ready = false;
+  float key[2 + 9 + 16 + kKeptWorldContext];
+};
+void TransformKeptWorld(Scene& scene, int32_t index, int32_t source, const float* context,
+                        int contextCount, KeptWorld* kept);

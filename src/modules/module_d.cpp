@@ -56,6 +56,8 @@ float bandOffsets[kModuleDBands] = {};
 int32_t faceTotal = 0;
 ModuleDFrame frame;
 bool bubbleDrawn = false;
+KeptNormals waterNormals, bubbleNormals;  // of the undeformed meshes
+KeptWorld bubbleWorld;                    // the bubble under its fixed camera
 
 SceneObject* Object(int32_t index) { return HasObject(index) ? FindObject(*scene, index) : nullptr; }
 
@@ -311,8 +313,7 @@ void Water() {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   CopyFrameToTarget(target, 2);
   SetPerspectiveView(*scene, camera);
-  SnapshotVertices(*scene, waterIndex);
-  ComputeSmoothNormals(*scene, waterIndex);
+  SnapshotKeptNormals(*scene, waterIndex, &waterNormals);
   // Placed only now: the coordinates above were projected at last frame's level.
   water->position.y = frame.waterLevel;
   ShadeRefractor(*water, 0.11f, 0.125f, 0.13f, 0.21f, 0.215f, 0.225f, 1);
@@ -328,12 +329,14 @@ void Bubble() {
   SceneObject* ball = Object(ballIndex);
   if (!ball) return;
   SetPerspectiveView(*scene, bubbleCamera);
-  TransformObject(*scene, ballIndex, 0, 1);
+  const CameraPose& b = bubbleCamera;
+  const float view[9] = {b.position.x,  b.position.y,  b.position.z, b.direction.x, b.direction.y,
+                         b.direction.z, b.up.x,        b.up.y,       b.up.z};
+  TransformKeptWorld(*scene, ballIndex, 0, view, 9, &bubbleWorld);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   CopyFrameToTarget(target, 2);
   SetPerspectiveView(*scene, bubbleCamera);
-  SnapshotVertices(*scene, ballIndex);
-  ComputeSmoothNormals(*scene, ballIndex);
+  SnapshotKeptNormals(*scene, ballIndex, &bubbleNormals);
   ShadeRefractor(*ball, 0.0f, 0.0f, 0.0f, 0.4f, 0.6f, 1.0f, 0);
   ModuleDRippleBubble(*ball, *noise, frame.clockS);
   glDisable(GL_DEPTH_TEST);
@@ -508,6 +511,11 @@ const ModuleDFrame& ModuleDLastFrame() { return frame; }
 const CameraPose& ModuleDCamera() { return camera; }
 bool ModuleDBubbleDrawn() { return bubbleDrawn; }
 void ModuleDForgetCaveHeave() { caveDeformed = false; }
+void ModuleDForgetKeptWork() {
+  waterNormals.clear();
+  bubbleNormals.clear();
+  bubbleWorld.ready = false;
+}
 ModuleDObjects ModuleDObjectIndices() {
   return {caveIndex, ballIndex, waterIndex, boxIndex, beadIndex};
 }

@@ -29,6 +29,10 @@ const CameraPose& ModuleDCamera();
 bool ModuleDBubbleDrawn();  // whether the last frame drew the bubble
 // The next frame deforms the cave afresh even when roll has not changed.
 void ModuleDForgetCaveHeave();
+// The undeformed normals of the water and the bubble and the bubble's copy
+// under its fixed camera are made once and kept; the next frame after this
+// makes them afresh (tests show the two agree).
+void ModuleDForgetKeptWork();
 // Object indices: cave, ball, water, box, bead (-1 when not loaded).
 struct ModuleDObjects {
   int32_t cave, ball, water, box, bead;

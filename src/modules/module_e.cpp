@@ -53,6 +53,9 @@ std::unique_ptr<NoiseTable> noise256, noise512, noise1024;  // only the 512 one 
 float pulse = 1.0f;
 ModuleEClock frameClock = {};
 bool caveDeformed = false;
+// The cave's world copy depends on its relief and placement only, both fixed
+// once the relief is made.
+KeptWorld caveWorld;
 
 const ObjectLook kCave = {kTextureMaasto, 4, 1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f},
                           1.0f, 0.0001f, {50.0f, 0.1f, 0.0f}};
@@ -340,7 +343,9 @@ void ModuleEDeformCave() {
 void ModuleETransformCave() {
   if (!scene || !HasObject(objects.cave)) return;
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  TransformObject(*scene, objects.cave, 1, 1);
+  // Under the identity modelview SetOrthoWindow leaves: world space.
+  const float relief = caveDeformed ? 1.0f : 0.0f;
+  TransformKeptWorld(*scene, objects.cave, 1, &relief, 1, &caveWorld);
 }
 
 void ModuleEBuildCaveShadow() {
@@ -360,6 +365,8 @@ void ModuleERippleSurface() {
 }
 
 ModuleEObjects ModuleEObjectIndices() { return objects; }
+
+void ModuleEForgetKeptWork() { caveWorld.ready = false; }
 
 const Scene* ModuleEScene() { return scene.get(); }
 

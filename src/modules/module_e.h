@@ -50,6 +50,9 @@ void ModuleEDeformCave();
 // sets), and its shadow volume from the light.
 void ModuleETransformCave();
 void ModuleEBuildCaveShadow();
+// The cave's world copy is made once after the relief and kept; the next
+// ModuleETransformCave after this makes it afresh (tests show the two agree).
+void ModuleEForgetKeptWork();
 // The surface to eye space (under the camera view, which this sets), then its
 // ripple and texture coordinates.
 void ModuleETransformSurface();

@@ -316,6 +316,21 @@ TEST_F(ModuleBGl, KeptOpeningDeformationDrawsTheSamePixels) {
   EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError());
 }
 
+// The closing deforms with time; the undeformed normals it starts from, and
+// the ice cube's, are kept and agree with fresh ones after a backward seek.
+TEST_F(ModuleBGl, KeptUndeformedNormalsDrawTheSamePixelsInTheClosing) {
+  if (ChildDataDir()) GTEST_SKIP();
+  Load();
+  SeekModule(30.0f, 1);
+  RenderModule(kModuleB, -2500, 1);
+  RenderModule(kModuleB, 0, 1);
+  const uint64_t kept = RenderAreaHash();
+  ModuleBForgetDeformation();
+  RenderModule(kModuleB, 0, 1);
+  EXPECT_EQ(kept, RenderAreaHash());
+  EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError());
+}
+
 TEST_F(ModuleBGl, GreetingsFlashLeavesSlotZeroOnItsFeedbackTexture) {
   if (ChildDataDir()) GTEST_SKIP();
   Load();

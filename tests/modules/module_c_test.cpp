@@ -312,3 +312,18 @@ TEST(ModuleCBrokenModels, EachModelMissingOrCutShortLoadsAndDraws) {
         << out;
   }
 }
+
+// The undeformed lens normals are kept; after a mode change and a backward
+// seek, a frame drawn with them matches one that makes them afresh.
+TEST_F(ModuleCGl, KeptLensNormalsDrawTheSamePixelsAsFreshOnes) {
+  for (float ms : {35000.0f, 12000.0f, 46000.0f, 3000.0f}) {
+    const int32_t mode = ms > 20000.0f ? 1 : 0;
+    RenderAtClock(ms, mode);
+    RenderModule(kModuleC, 0, mode);
+    const uint64_t kept = RenderAreaHash();
+    ModuleCForgetKeptWork();
+    RenderModule(kModuleC, 0, mode);
+    EXPECT_EQ(kept, RenderAreaHash()) << ms;
+  }
+  EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError());
+}

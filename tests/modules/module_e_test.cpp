@@ -352,6 +352,38 @@ TEST_F(ModuleEGl, CaveReliefIsComputedOnceAndMatchesARecomputation) {
   EXPECT_EQ(cached, RenderAreaHash());
 }
 
+// The cave's world copy is made once: after frames at other clocks and a
+// backward seek it holds the bits a fresh transform gives.
+TEST_F(ModuleEGl, KeptCaveWorldCopyMatchesAFreshTransform) {
+  if (ChildDataDir()) GTEST_SKIP() << "runs on the built data";
+  SceneObject& cave = *ModuleEScene()->objects[ModuleEObjectIndices().cave];
+  const size_t vertices = static_cast<size_t>(cave.vertexCount);
+  const size_t faces = static_cast<size_t>(cave.faceCount);
+  for (int32_t delta : {16, 7000, -20000}) {
+    Frame(delta);
+    Frame(0);
+    const std::vector<Vector4> world(cave.worldVertices, cave.worldVertices + vertices);
+    const std::vector<Vector4> normals(cave.worldVertexNormals, cave.worldVertexNormals + vertices);
+    const std::vector<Vector4> faceNormals(cave.worldFaceNormals, cave.worldFaceNormals + faces);
+    const uint64_t kept = RenderAreaHash();
+    ModuleEForgetKeptWork();
+    ModuleETransformCave();
+    EXPECT_TRUE(SameBits(world.data(), cave.worldVertices, vertices * sizeof(Vector4))) << delta;
+    EXPECT_TRUE(SameBits(normals.data(), cave.worldVertexNormals, vertices * sizeof(Vector4)));
+    EXPECT_TRUE(SameBits(faceNormals.data(), cave.worldFaceNormals, faces * sizeof(Vector4)));
+    Frame(0);
+    EXPECT_EQ(kept, RenderAreaHash()) << delta;
+  }
+  // Kept means not redone: a mark in the copy survives until it is forgotten.
+  const Vector4 first = cave.worldVertices[0];
+  cave.worldVertices[0].x += 1.0f;
+  ModuleETransformCave();
+  EXPECT_EQ(first.x + 1.0f, cave.worldVertices[0].x);
+  ModuleEForgetKeptWork();
+  ModuleETransformCave();
+  EXPECT_EQ(first.x, cave.worldVertices[0].x);
+}
+
 // The module loaded from a data folder with broken model files (a child of
 // BrokenModelFilesLeaveTheRestRunning); in the parent it does nothing.
 TEST_F(ModuleEGl, BrokenModelsChild) {

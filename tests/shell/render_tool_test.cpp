@@ -41,6 +41,9 @@ TEST(RenderTool, WritesFramesAtTheAskedTimesFromAnyFolder) {
                      " --fps 4 --at 250,0 --png frames",
                  &out);
   ASSERT_EQ(0, code) << out;
+  // The first line names the platform, the device and the renderer.
+  EXPECT_EQ(0u, out.find("Headless GL on ")) << out;
+  EXPECT_LT(out.find(": llvmpipe"), out.find('\n')) << "tests are pinned to the software device";
   EXPECT_NE(std::string::npos, out.find("Initialization finished in ")) << out;
   EXPECT_EQ(std::string::npos, out.find("Time: ")) << "frame lines are off by default";
   int w = 0, h = 0, brightest = 255;
@@ -105,4 +108,18 @@ TEST(RenderTool, ScaleAndWindowOptions) {
   EXPECT_EQ(0, column(639));
   EXPECT_GT(column(200) + column(320) + column(440), 0);
   fs::remove_all(dir);
+}
+
+// A device index past the list stops before loading, with the list, in both
+// the frame and the capture modes.
+TEST(RenderTool, GpuOutOfRangeListsTheDevices) {
+  const std::string tool = std::string(MARVOKE_BUILD_DIR) + "/marvoke-render";
+  for (const char* args : {" --gpu 99 --at 0 --png /nonexistent", " --bench --gpu 99"}) {
+    std::string out;
+    EXPECT_EQ(2, RunCommandLine(tool + args, &out)) << args << "\n" << out;
+    EXPECT_NE(std::string::npos, out.find("  0: ")) << out;
+    EXPECT_EQ(std::string::npos, out.find("Initialization finished")) << out;
+  }
+  std::string out;
+  EXPECT_EQ(2, RunCommandLine(tool + " --gpu x --at 0", &out)) << out;
 }

@@ -1,5 +1,6 @@
 #include "gl_test.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -10,6 +11,8 @@ bool glReady = false;
 }
 
 void GlTest::SetUpTestSuite() {
+  // Also when a test binary is run by hand: the software renderer's bytes.
+  setenv("MARVOKE_SOFTWARE_GL", "1", 0);
   if (!glReady) glReady = OpenHeadless(1024, 768);
 }
 

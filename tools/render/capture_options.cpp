@@ -45,7 +45,8 @@ const char* CaptureUsage() {
          "  --codec NAME --pix-fmt NAME --crf N --preset NAME   encoder settings\n"
          "                         (default libx264, yuv420p, 18, veryfast)\n"
          "  --music FILE | --no-audio   audio source (default Music/quendel2b.ogg)\n"
-         "  --sheet-every MS       contact sheet spacing (default 5000)\n";
+         "  --sheet-every MS       contact sheet spacing (default 5000)\n"
+         "  --gpu N                headless device by index (a wrong N lists them)\n";
 }
 
 bool WantsCapture(int argc, char** argv) {
@@ -151,6 +152,12 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         return false;
       }
       o->sheetEveryMs = int32_t(v);
+    } else if (arg == "--gpu") {
+      if (!ParseInt(value, 0, 1000, &v)) {
+        *error = "--gpu takes a device index from 0";
+        return false;
+      }
+      o->gpu = int(v);
     } else if (arg == "--bench-frames") {
       if (!ParseInt(value, 1, 100000, &v)) {
         *error = "--bench-frames takes 1 to 100000";

@@ -29,6 +29,7 @@ struct CaptureOptions {
 
   int32_t sheetEveryMs = 5000;  // --sheet-every MS
   int benchFrames = 120;        // --bench-frames N: frames measured per module window
+  int gpu = -1;                 // --gpu N: headless device index, -1 for the first that works
 };
 
 // True when the command line asks for anything this parser handles

@@ -25,6 +25,7 @@ namespace {
 
 bool printFrameLines = false;
 bool showHelp = false;
+int gpuChoice = -1;  // --gpu N: an index into HeadlessCandidates(), -1 for the first that works
 
 bool SetFps(const char* v) {
   char* end = nullptr;
@@ -38,11 +39,23 @@ bool SetFps(const char* v) {
 }
 bool SetPrintFrames(const char*) { return printFrameLines = true; }
 bool SetHelp(const char*) { return showHelp = true; }
+bool SetGpu(const char* v) {
+  char* end = nullptr;
+  long n = strtol(v, &end, 10);
+  if (end == v || *end || n < 0 || n > 1000) {
+    fprintf(stderr, "--gpu takes a device index from 0, not \"%s\"\n", v);
+    return false;
+  }
+  gpuChoice = int(n);
+  return true;
+}
 
 void RegisterCommonOptions() {
   AddRenderOption({"--fps", "N", "music-time steps per second (default 60)", SetFps});
   AddRenderOption({"--lines", nullptr, "print the show's Time/Fps line for every frame",
                    SetPrintFrames});
+  AddRenderOption({"--gpu", "N", "headless device by its index in the list printed for a wrong N",
+                   SetGpu});
   AddRenderOption({"--help", nullptr, "this text", SetHelp});
 }
 
@@ -137,13 +150,24 @@ bool ParseArguments(int argc, char** argv) {
 
 // The window's start-up on the headless backend: context, post texture, the
 // loading text frame and the loading sequence, from the executable's folder.
-bool StartShowHeadless() {
+// Returns the exit code to stop with, or 0 to go on. The first line on
+// standard error names the platform, the device and the renderer.
+int StartShowHeadless(int gpu) {
+  if (gpu >= 0) {
+    std::vector<HeadlessCandidate> candidates = HeadlessCandidates();
+    if (gpu >= int(candidates.size())) {
+      fprintf(stderr, "--gpu %d is out of range; the headless devices are:\n%s", gpu,
+              DescribeHeadlessCandidates(candidates).c_str());
+      return 2;
+    }
+  }
+  HeadlessInfo info{};
+  if (!OpenHeadless(screenWidth, screenHeight, &info, gpu)) return 1;
+  fprintf(stderr, "Headless GL on %s, %s: %s\n", info.platform, info.device, info.renderer);
+  if (*info.skipped) fprintf(stderr, "Skipped:\n%s", info.skipped);
   if (!EnterExecutableFolder())
     fprintf(stderr, "Can't enter the executable's folder; reading data from here.\n");
-  HeadlessInfo info;
-  if (!OpenHeadless(screenWidth, screenHeight, &info)) return false;
-  fprintf(stderr, "Headless GL on %s: %s\n", info.platform, info.renderer);
-  return true;
+  return 0;
 }
 
 void CaptureDraw(int32_t t, void*) { DrawFrameAt(t); }
@@ -193,7 +217,7 @@ int RunCaptureMode(int argc, char** argv) {
     }
   }
   SetFrameLinesEnabled(false);
-  if (!StartShowHeadless()) return 1;
+  if (int code = StartShowHeadless(options.gpu)) return code;
   if (!BeginShow(TickCount())) return 2;
   RunStartup();
   PrintInitializationTime(TickCount(), stderr);
@@ -250,7 +274,7 @@ int main(int argc, char** argv) {
   std::stable_sort(jobs.begin(), jobs.end(),
                    [](const RenderJob& a, const RenderJob& b) { return a.order < b.order; });
 
-  if (!StartShowHeadless()) return 1;
+  if (int code = StartShowHeadless(gpuChoice)) return code;
 
   for (const RenderJob& job : jobs)
     if (job.beforeStartup) job.beforeStartup();
