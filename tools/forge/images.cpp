@@ -65,7 +65,9 @@ Picture RibbonSprite() {
       float dx = (x + 0.5f) / (n * 0.5f) - 1, dy = (y + 0.5f) / (n * 0.5f) - 1;
       float r2 = std::min(1.0f, (dx * dx + dy * dy) / 0.92f);
       float rim = (1 - r2) * (1 - r2) * (1 - r2);
-      float v = std::min(1.0f, 0.55f * rim + 0.6f * std::exp(-r2 * 22.0f) * rim);
+      // Faint: module A draws 2048 of them additively, and while its ribbon
+      // grows from a point they all pile up on a few pixels.
+      float v = 0.6f * std::min(1.0f, 0.55f * rim + 0.6f * std::exp(-r2 * 22.0f) * rim);
       Put(p, x, y, {v, v * 0.97f, v * 0.93f});
     }
   }
@@ -97,7 +99,7 @@ Picture CloudSprite(uint32_t seed) {
       float v = fade * std::clamp(0.45f + 0.9f * f + 0.35f * billow * billow, 0.0f, 1.2f);
       // Module A lays 45 of these additively over its glow: at full strength
       // they burn the middle of the frame to white.
-      v = std::min(1.0f, v * 0.5f);
+      v = std::min(1.0f, v * 0.35f);
       Put(p, x, y, {v, v, v * 0.98f});
     }
   }
