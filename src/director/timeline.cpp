@@ -1,6 +1,7 @@
 #include "director/timeline.h"
 
 #include "director/shared.h"
+#include "director/show_windows.h"
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
 #include "effects/zoom_blur.h"
@@ -32,9 +33,10 @@ void RenderFrame(int32_t t) {
 
   Envelope* env = transitionEnvelope;
   const float ft = static_cast<float>(t);
-  if (t < 30000) {
-    RenderModule(kModuleB, frameDelta, 0);
-    if (t < 1000 && env) {
+  const ShowSlot slot = SelectShowSlot(t);
+  if (slot.module != kNoModule) RenderModule(ModuleId(slot.module), frameDelta, slot.mode);
+  if (t < 1000) {
+    if (env) {
       // Opening fade-in from black.
       env->start = 0.0f;
       env->length = 1000.0f;
@@ -42,31 +44,24 @@ void RenderFrame(int32_t t) {
       CopyFrameToTarget(transitionTarget, 0);
       DrawFade(transitionTarget, 0, 1.0f - c);
     }
-  } else if (t < 62400) {
-    RenderModule(kModuleE, frameDelta, 0);
-  } else if (t < 90500) {
-    RenderModule(kModuleD, frameDelta, 0);
-    if (t > 90000 && env) {
+  } else if (t > 90000 && t < 90500) {
+    if (env) {
       env->start = 90000.0f;
       env->length = 500.0f;
       ZoomFade(EaseIn(*env, ft, 1.0f, 1.0f));
     }
-  } else if (t < 147000) {
-    RenderModule(kModuleC, frameDelta, 1);
-    if (t < 90800 && env) {
+  } else if (t >= 90500 && t < 90800) {
+    if (env) {
       env->start = 90500.0f;
       env->length = 300.0f;
       ZoomFade(EaseOut(*env, ft, 1.0f, 1.0f));
     }
-  } else if (t < 162000) {
-    RenderModule(kModuleD, frameDelta, 1);
-  } else if (t < 215300) {
-    RenderModule(kModuleA, frameDelta, 1);
-  } else if (t < 302500) {
-    RenderModule(kModuleB, frameDelta, 1);
-  } else if (t >= 303500) {
-    // From 302500 on nothing is drawn; past the last window the show ends.
-    quitRequested = 1;
+  } else if (t >= 302500) {
+    // No module draws the last second: without a clear the post pass would
+    // stretch whatever the buffer still holds. The music has faded out too.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Past the last window the show ends.
+    if (t >= 303500) quitRequested = 1;
   }
 }
 

@@ -5,8 +5,8 @@
 // Draws the frame for musicTime (ms). Called once per frame by the main loop
 // and the offline renderer. Works out the frame delta, calls the render step
 // of the module whose window holds the time and draws the opening fade-in and
-// the zoom-blurred cross-fade between modules D and C. Draws nothing from
-// 302500 ms and requests quit from 303500 ms.
+// the zoom-blurred cross-fade between modules D and C. No module draws from
+// 302500 ms: the frame is cleared to black there; requests quit from 303500 ms.
 //
 // Sets clear colour black and depth function GL_ALWAYS every call; the
 // cross-fades rely on the module leaving the centred orthographic view of the

@@ -44,7 +44,11 @@ const ObjectLook kStarBall = {kStarTexture, 1, 1.0f, {0, 0, 0}, {1, 1, 1}, 1.0f,
 // directional light.
 const ObjectLook kKiloBall = {kKiloTexture, 0, 1.0f, {0.4f, 0.325f, 0.22f}, {0.1f, 0.12f, 0.04f},
                               0.0f, 0.05f, {0, 0, 0}};
-const ObjectLook kKiloClone = {kKiloTexture, 0, 1.0f, {0.32f, 0.46f, 1.21f}, {0.4f, 0.315f, 0.21f},
+// The clone is the balls' blue glow. Its lamp sits at the origin as a
+// direction, so no diffuse light reaches it and only the ambient colour
+// shows: that colour must be blue, or the glow is warm. Deeper than the base
+// colour's blue, so the glow added over the sprites does not burn to white.
+const ObjectLook kKiloClone = {kKiloTexture, 0, 1.0f, {0.32f, 0.46f, 1.21f}, {0.16f, 0.32f, 1.21f},
                                0.0f, 0.05f, {0, 0, 0}};
 
 SceneObject& Object(int32_t index) { return *scene->objects[index]; }

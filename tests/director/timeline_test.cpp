@@ -149,17 +149,19 @@ TEST_F(TimelineTest, ZoomBlurredCrossFadeBetweenDAndC) {
   EXPECT_NEAR(Channel(2), 0.8f, 0.01f);
 }
 
-TEST_F(TimelineTest, DrawsNothingAtTheEnd) {
-  glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  FrameAt(302500);
-  FrameAt(303499);
-  EXPECT_NEAR(Channel(0), 0.2f, 0.01f);
-  EXPECT_NEAR(Channel(2), 0.6f, 0.01f);
-  EXPECT_EQ(quitRequested, 0);
-  FrameAt(303500);
-  EXPECT_EQ(quitRequested, 1);
-  EXPECT_NEAR(Channel(1), 0.4f, 0.01f);
+TEST_F(TimelineTest, ClearsToBlackAtTheEnd) {
+  // Whatever the buffer held (the closing picture) must not be shown again.
+  for (int32_t t : {302500, 303499, 303500}) {
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_EQ(FrameAt(t).module, -1) << "t = " << t;
+    for (int channel = 0; channel < 3; ++channel) EXPECT_EQ(ReadPixel(100, 100)[channel], 0) << "t = " << t;
+    EXPECT_EQ(ReadPixel(1000, 500)[1], 0) << "t = " << t;
+    EXPECT_EQ(quitRequested, t >= 303500 ? 1 : 0) << "t = " << t;
+  }
+  // The window before it is untouched by the clear.
+  FrameAt(302499);
+  EXPECT_NEAR(Channel(1), 0.8f, 0.01f);
 }
 
 TEST_F(TimelineTest, MissingModulesDrawNothing) {

@@ -149,9 +149,14 @@ TEST_F(ForgedImages, SpritesAreBlackAtTheirEdges) {
         }
       }
     }
-    for (int c = 0; c < 3; ++c) centre = std::max(centre, int(Top(im, im.width / 2, im.height / 2)[c]));
+    // The light lies inside: the brightest texel of the middle half. Smoke
+    // blobs are wisps with gaps, so the middle texel alone may be dark; the
+    // clouds are drawn by dozens over a glow and are kept faint.
+    for (uint32_t y = im.height / 4; y < im.height * 3 / 4; ++y)
+      for (uint32_t x = im.width / 4; x < im.width * 3 / 4; ++x)
+        for (int c = 0; c < 3; ++c) centre = std::max(centre, int(Top(im, x, y)[c]));
     EXPECT_LE(edge, 6) << name;
-    EXPECT_GE(centre, 100) << name;
+    EXPECT_GE(centre, name.rfind("bill_cl", 0) == 0 ? 60 : 100) << name;
   }
 }
 

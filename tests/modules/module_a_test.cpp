@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/gl.h"
 #include "director/timeline.h"
+#include "effects/render_target.h"
+#include "director/shared.h"
 #include "gl_test.h"
 #include "module_harness.h"
 #include "modules/module_a.h"
@@ -315,6 +318,30 @@ TEST_F(ModuleA, FramesAcrossTheWindowAreDrawnAndMove) {
   }
   RenderFrame(t - 7000 + 16);  // and one frame later
   EXPECT_NE(previous, RenderAreaHash());
+}
+
+TEST_F(ModuleA, GlowLayerReadsBlue) {
+  // Mode 2 draws no sprites, so slot 0 after the frame holds the balls' glow
+  // alone, brightened and blurred. Over its bright texels blue must beat red,
+  // once the balls have gathered close enough to glow brightly (clock 108 s).
+  RenderTarget& target = *sharedTarget;
+  for (float ms : {110000.0f, 120000.0f, 130000.0f}) {
+    SetClock(ms, 2);
+    std::vector<uint8_t> texels(size_t(target.smallWidth) * target.smallHeight * 4);
+    glBindTexture(GL_TEXTURE_2D, target.smallTextures[0]);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    int64_t bright = 0, blueMinusRed = 0;
+    for (size_t i = 0; i < texels.size(); i += 4) {
+      const uint8_t* p = &texels[i];
+      if (299 * p[0] + 587 * p[1] + 114 * p[2] > 128 * 1000) {
+        ++bright;
+        blueMinusRed += int(p[2]) - int(p[0]);
+      }
+    }
+    ASSERT_GT(bright, 0) << "clock " << ms;
+    EXPECT_GT(double(blueMinusRed) / double(bright), 20.0) << "clock " << ms;
+  }
+  EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
 // Child half of the broken-model test: loads from the folder the parent made

@@ -65,7 +65,9 @@ Picture RibbonSprite() {
       float dx = (x + 0.5f) / (n * 0.5f) - 1, dy = (y + 0.5f) / (n * 0.5f) - 1;
       float r2 = std::min(1.0f, (dx * dx + dy * dy) / 0.92f);
       float rim = (1 - r2) * (1 - r2) * (1 - r2);
-      float v = std::min(1.0f, 0.55f * rim + 0.6f * std::exp(-r2 * 22.0f) * rim);
+      // Faint: module A draws 2048 of them additively, and while its ribbon
+      // grows from a point they all pile up on a few pixels.
+      float v = 0.6f * std::min(1.0f, 0.55f * rim + 0.6f * std::exp(-r2 * 22.0f) * rim);
       Put(p, x, y, {v, v * 0.97f, v * 0.93f});
     }
   }
@@ -95,7 +97,9 @@ Picture CloudSprite(uint32_t seed) {
       float f = TileFbm(ox + x / 24.0f, oy + y / 24.0f, 256, 5, seed);
       float billow = 1 - std::fabs(TileFbm(ox + x / 40.0f, oy + y / 40.0f, 256, 3, seed + 9));
       float v = fade * std::clamp(0.45f + 0.9f * f + 0.35f * billow * billow, 0.0f, 1.2f);
-      v = std::min(1.0f, v * 0.9f);
+      // Module A lays 45 of these additively over its glow: at full strength
+      // they burn the middle of the frame to white.
+      v = std::min(1.0f, v * 0.35f);
       Put(p, x, y, {v, v, v * 0.98f});
     }
   }
@@ -119,8 +123,10 @@ Picture NoiseBlob(int index) {
       float wx = TileFbm(x / 40.0f, y / 40.0f, 256, 3, seed + 1) * swirl;
       float wy = TileFbm(x / 40.0f + 5.2f, y / 40.0f + 1.3f, 256, 3, seed + 2) * swirl;
       float t = TileTurbulence(x / scale + wx, y / scale + wy, 256, 5, seed);
-      float v = fade * std::clamp(0.25f + 1.6f * t, 0.0f, 1.4f);
-      v = std::min(1.0f, v);
+      // Only the wisps carry light, not the body between them: the show
+      // adds dozens of these over each other, and a filled disc sums to a
+      // pale wash that hides everything in front of it.
+      float v = fade * std::clamp(1.8f * t - 0.3f, 0.0f, 1.0f);
       Put(p, x, y, {v, v, v});
     }
   }
@@ -206,10 +212,13 @@ Picture TerrainGlow(uint32_t seed) {
   for (int y = 0; y < n; ++y) {
     for (int x = 0; x < n; ++x) {
       Rock r = RockAt(x, y, n, seed);
-      // Veins glow where the cracks cut through the low ground.
+      // Veins glow where the cracks cut through the low ground, and the low
+      // ground itself smoulders: the cave is lit by a dim lamp, so its glow
+      // must cover more than hairlines to be seen.
       float low = SmoothStep(0.25f, -0.35f, r.height);
       float spark = SmoothStep(0.55f, 0.8f, TileFbm(x / 32.0f, y / 32.0f, 16, 2, seed + 21));
-      float v = r.crack * (0.35f + 0.65f * low) + 0.25f * spark * low;
+      float v = std::min(1.0f, r.crack * (0.5f + 0.5f * low) + 0.25f * spark * low +
+                                   0.35f + 0.5f * low);
       Put(p, x, y, {std::min(1.0f, 1.1f * v), 0.75f * v, 0.35f * v});
     }
   }
@@ -266,7 +275,9 @@ Picture Stars() {
       float f = TileFbm(x / 256.0f, y / 256.0f, 4, 5, 71);
       float g = TileFbm(x / 256.0f + 7.0f, y / 256.0f, 4, 4, 72);
       float neb = SmoothStep(0.0f, 0.7f, f);
-      Put(p, x, y, {0.05f * neb + 0.03f * SmoothStep(0.1f, 0.8f, g), 0.02f * neb, 0.09f * neb});
+      // Faint, but above black: module A's far shots are all sky.
+      float haze = 0.35f + 0.65f * neb;
+      Put(p, x, y, {0.1f * haze + 0.04f * SmoothStep(0.1f, 0.8f, g), 0.045f * haze, 0.16f * haze});
     }
   }
   ForgeRandom rnd(73);
@@ -557,8 +568,9 @@ std::vector<ImageFile> BuildImageFiles() {
   jpeg("env1puvi.jpg", CagePlates());
   jpeg("black.jpg", Black());
   jpeg("env1gr.jpg", EnvironmentPanel());
-  jpeg("maasto1.jpg", Terrain(11, {{0.12f, 0.08f, 0.05f}, {0.38f, 0.26f, 0.16f}, {0.62f, 0.5f, 0.36f},
-                                    {0.78f, 0.72f, 0.62f}}, 0.4f));
+  // The caves of modules D and E are lit from far off: a pale rock carries that light.
+  jpeg("maasto1.jpg", Terrain(11, {{0.22f, 0.16f, 0.1f}, {0.56f, 0.42f, 0.28f}, {0.82f, 0.7f, 0.54f},
+                                    {0.96f, 0.9f, 0.8f}}, 0.4f));
   jpeg("maasto2.jpg", Terrain(17, {{0.05f, 0.07f, 0.1f}, {0.2f, 0.26f, 0.3f}, {0.36f, 0.44f, 0.42f},
                                     {0.62f, 0.66f, 0.6f}}, 1.0f));
   TitleLogo(out);

@@ -28,7 +28,8 @@ bool ParseSize(const std::string& text, int* w, int* h) {
   return true;
 }
 
-const char* const kCaptureFlags[] = {"--video", "--png", "--sheet", "--bench"};
+const char* const kCaptureFlags[] = {"--video", "--png", "--sheet", "--bench", "--stats",
+                                     "--curve", "--curve-of"};
 
 }  // namespace
 
@@ -46,7 +47,11 @@ const char* CaptureUsage() {
          "                         (default libx264, yuv420p, 18, veryfast)\n"
          "  --music FILE | --no-audio   audio source (default Music/quendel2b.ogg)\n"
          "  --sheet-every MS       contact sheet spacing (default 5000)\n"
-         "  --gpu N                headless device by index (a wrong N lists them)\n";
+         "  --gpu N                headless device by index (a wrong N lists them)\n"
+         "  --stats FILE.csv       per frame: music time, module, mode, mean luma, shares\n"
+         "                         of pixels at or above 245 and at or below 12\n"
+         "  --curve FILE.png       those figures and the music's loudness over the show\n"
+         "  --curve-of FILE.csv    with --curve: draw from a saved --stats file, render nothing\n";
 }
 
 bool WantsCapture(int argc, char** argv) {
@@ -111,6 +116,12 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       o->pngDir = value;
     } else if (arg == "--sheet") {
       o->sheetPath = value;
+    } else if (arg == "--stats") {
+      o->statsPath = value;
+    } else if (arg == "--curve") {
+      o->curvePath = value;
+    } else if (arg == "--curve-of") {
+      o->curveOf = value;
     } else if (arg == "--music") {
       o->musicPath = value;
     } else if (arg == "--codec") {
@@ -169,13 +180,25 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       return false;
     }
   }
-  bool capture = !o->videoPath.empty() || !o->pngDir.empty() || !o->sheetPath.empty();
+  bool capture = !o->videoPath.empty() || !o->pngDir.empty() || !o->sheetPath.empty() ||
+                 !o->statsPath.empty() || !o->curvePath.empty();
+  if (!o->curveOf.empty()) {
+    // Drawn from a file: nothing is rendered, so no other output can be made.
+    if (o->curvePath.empty() || o->bench || !o->videoPath.empty() || !o->pngDir.empty() ||
+        !o->sheetPath.empty() || !o->statsPath.empty()) {
+      *error = "--curve-of FILE.csv goes with --curve FILE.png alone";
+      return false;
+    }
+    return true;
+  }
   if (o->bench && capture) {
-    *error = "--bench runs on its own, without --video, --png or --sheet";
+    // Measuring pictures would skew the timings.
+    *error = "--bench runs on its own, without --video, --png, --sheet, --stats or --curve";
     return false;
   }
   if (!o->bench && !capture) {
-    *error = "nothing to do: give --video FILE, --png DIR, --sheet FILE or --bench";
+    *error = "nothing to do: give --video FILE, --png DIR, --sheet FILE, --stats FILE, --curve FILE "
+             "or --bench";
     return false;
   }
   if (o->json && !o->bench) {

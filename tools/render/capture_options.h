@@ -10,6 +10,9 @@ struct CaptureOptions {
   std::string videoPath;  // --video FILE
   std::string pngDir;     // --png DIR
   std::string sheetPath;  // --sheet FILE
+  std::string statsPath;  // --stats FILE.csv: picture statistics of every frame
+  std::string curvePath;  // --curve FILE.png: those statistics and the music's loudness over time
+  std::string curveOf;    // --curve-of FILE.csv: draw the curve of a saved capture, render nothing
   bool bench = false;     // --bench
   bool json = false;      // --json (with --bench)
 

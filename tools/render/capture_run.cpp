@@ -18,6 +18,8 @@
 #include "contact_sheet.h"
 #include "ffmpeg_pipe.h"
 #include "frame_stats.h"
+#include "look_stats.h"
+#include "director/show_windows.h"
 #include "progress.h"
 #include "shell/capture.h"
 #include "core/gl.h"
@@ -137,6 +139,19 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
     return false;
   }
 
+  FILE* stats = nullptr;
+  if (!o.statsPath.empty()) {
+    stats = fopen(o.statsPath.c_str(), "w");
+    if (!stats) {
+      fprintf(log, "Can't write %s: %s\n", o.statsPath.c_str(), strerror(errno));
+      r->failed = true;
+      return false;
+    }
+    WriteLookHeader(stats);
+  }
+  const bool measure = stats || !o.curvePath.empty();
+  r->looks.clear();
+
   Preroll(o, hooks, log);
 
   Encoder encoder;
@@ -214,6 +229,15 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
         break;
       }
     }
+    if (measure) {
+      FrameLook look = MeasureFrame(frame.data(), width, height);
+      ShowSlot slot = SelectShowSlot(t);
+      look.timeMs = t;
+      look.module = slot.module;
+      look.mode = slot.mode;
+      if (stats) WriteLookRow(stats, look);
+      if (!o.curvePath.empty()) r->looks.push_back(look);
+    }
     if (wantSheet && sheet.filled < sheet.cells &&
         t >= int64_t(o.fromMs) + int64_t(sheet.filled) * o.sheetEveryMs)
       AddSheetFrame(&sheet, frame.data(), t);
@@ -232,6 +256,10 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
       fprintf(log, "The encoder ended with status %d.\n", status);
       r->failed = true;
     }
+  }
+  if (stats && fclose(stats) != 0) {
+    fprintf(log, "Can't finish %s: %s\n", o.statsPath.c_str(), strerror(errno));
+    r->failed = true;
   }
   if (wantSheet && sheet.filled > 0) {
     // An interrupted sheet keeps only the rows that hold pictures.
@@ -264,6 +292,7 @@ void PrintCaptureSummary(const CaptureOptions& o, const CaptureResult& r, FILE* 
             o.codec.c_str());
   if (!o.pngDir.empty()) fprintf(log, "Frames: %s/frame_NNNNNN.png\n", o.pngDir.c_str());
   if (!o.sheetPath.empty()) fprintf(log, "Contact sheet: %s\n", o.sheetPath.c_str());
+  if (!o.statsPath.empty()) fprintf(log, "Frame statistics: %s\n", o.statsPath.c_str());
   fflush(log);
 }
 

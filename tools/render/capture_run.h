@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "capture_options.h"
+#include "look_stats.h"
 
 struct ShowHooks {
   // Draws the whole frame at musicTime into the current screenWidth x screenHeight framebuffer
@@ -27,6 +29,7 @@ struct CaptureResult {
   bool failed = false;       // encoder or file error
   double wallSeconds = 0;    // the captured frames only, without pre-roll
   double encoderWaitSeconds = 0;  // of those, blocked handing frames to the encoder
+  std::vector<FrameLook> looks;   // every frame's statistics, kept only for --curve
 };
 
 // Pre-roll (when fromMs > 0), then frames [fromMs, toMs) to the video, PNG

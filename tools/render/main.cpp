@@ -10,6 +10,7 @@
 
 #include "capture_options.h"
 #include "capture_run.h"
+#include "look_curve.h"
 #include "render.h"
 #include "shell/clock.h"
 #include "shell/data_path.h"
@@ -181,7 +182,37 @@ bool HasArgument(int argc, char** argv, const char* name) {
   return false;
 }
 
-// --video, --png DIR (every frame), --sheet, --bench.
+// The look curve of a capture's frames, with the music's loudness when it can be read.
+bool WriteCurve(const CaptureOptions& options, const std::vector<FrameLook>& looks) {
+  const int stepMs = 250;
+  std::string error;
+  std::vector<double> loudness;
+  if (!options.musicPath.empty()) {
+    loudness = ShortTermLoudness(options.musicPath, stepMs, &error);
+    if (loudness.empty()) fprintf(stderr, "%s: the curve shows no loudness.\n", error.c_str());
+  }
+  if (!WriteLookCurve(options.curvePath, looks, loudness, stepMs, &error)) {
+    fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
+  fprintf(stderr, "Curve: %s\n", options.curvePath.c_str());
+  return true;
+}
+
+// --curve-of FILE.csv --curve FILE.png: no GL, only the saved statistics and the music.
+int DrawCurveOf(const CaptureOptions& options) {
+  std::vector<FrameLook> looks;
+  std::string error;
+  if (!ReadLookCsv(options.curveOf, &looks, &error)) {
+    fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  if (!EnterExecutableFolder())
+    fprintf(stderr, "Can't enter the executable's folder; reading the music from here.\n");
+  return WriteCurve(options, looks) ? 0 : 1;
+}
+
+// --video, --png DIR (every frame), --sheet, --stats, --curve, --bench.
 int RunCaptureMode(int argc, char** argv) {
   CaptureOptions options;
   std::string error;
@@ -190,10 +221,13 @@ int RunCaptureMode(int argc, char** argv) {
     return 2;
   }
   // Output paths are the caller's; the default music is the show's own, beside the tool.
-  for (std::string* path : {&options.videoPath, &options.pngDir, &options.sheetPath})
+  for (std::string* path : {&options.videoPath, &options.pngDir, &options.sheetPath,
+                            &options.statsPath, &options.curvePath, &options.curveOf})
     if (!path->empty()) *path = AbsolutePath(path->c_str());
   if (!options.musicPath.empty() && options.musicPath != CaptureOptions().musicPath)
     options.musicPath = AbsolutePath(options.musicPath.c_str());
+
+  if (!options.curveOf.empty()) return DrawCurveOf(options);
 
   // The JSON report owns standard output: everything else printed goes to standard error.
   FILE* report = stdout;
@@ -235,6 +269,8 @@ int RunCaptureMode(int argc, char** argv) {
     ok = RunCapture(options, hooks, stderr, &result) && !result.failed;
     // Stopped by Ctrl-C or a closed output: the files are complete, the run is not.
     interrupted = result.interrupted;
+    if (ok && !interrupted && !options.curvePath.empty())
+      ok = WriteCurve(options, result.looks);
   }
   fflush(report);
   CloseHeadless();

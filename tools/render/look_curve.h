@@ -1,0 +1,17 @@
+// One picture of the whole show over time: the frames' mean luma and their
+// clipped and dark shares above, the music's short-term loudness below, with
+// the module windows and cross-fades marked on the shared time axis.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "look_stats.h"
+
+// Short-term loudness (LUFS over 3 s around each point) of an Ogg Vorbis file
+// every stepMs from 0; empty with a reason when the file can't be decoded.
+std::vector<double> ShortTermLoudness(const std::string& oggPath, int stepMs, std::string* error);
+
+// Draws the curve as a PNG. loudness: every loudnessStepMs from 0, may be
+// empty (the music panel then says so). False with a reason on failure.
+bool WriteLookCurve(const std::string& pngPath, const std::vector<FrameLook>& frames,
+                    const std::vector<double>& loudness, int loudnessStepMs, std::string* error);
