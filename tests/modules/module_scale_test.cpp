@@ -156,12 +156,12 @@ class ModuleScaleChild : public GlTest {};
 }  // namespace
 
 TEST_F(ModuleScaleChild, WritesItsFrames) {
-  const char* spec = getenv(kChildVariable);
-  if (!spec) GTEST_SKIP() << "runs as a child of the ModuleScale tests";
+  const char* request = getenv(kChildVariable);
+  if (!request) GTEST_SKIP() << "runs as a child of the ModuleScale tests";
   int id = 0;
   float scale = 1.0f;
   char folder[4096] = {};
-  ASSERT_EQ(3, sscanf(spec, "%d %f %4095s", &id, &scale, folder)) << spec;
+  ASSERT_EQ(3, sscanf(request, "%d %f %4095s", &id, &scale, folder)) << request;
   SetRenderScale(scale);
   ASSERT_TRUE(CreateAreaTarget(PictureWidth(), PictureHeight()));
   LoadOnlyModule(ModuleId(id), BuiltDataDir());
