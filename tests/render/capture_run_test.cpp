@@ -53,6 +53,7 @@ TEST_F(CaptureRunTest, PreRollThenEveryFrameAtItsExactTime) {
   o.pngDir = dir;
   o.fromMs = 1000;
   o.toMs = 1100;
+  o.prerollDraw = true;  // every pre-roll frame reaches the stand-in
   std::string error;
   ASSERT_TRUE(ParseFrameRate("60000/1001", &o.fps, &error));
   StandIn s;
@@ -95,8 +96,15 @@ TEST_F(CaptureRunTest, CoarsePreRollStepsFromZero) {
   StandIn s;
   CaptureResult r;
   ASSERT_TRUE(RunCapture(o, Hooks(&s), Log(), &r));
-  const std::vector<int32_t> expected = {0, 9999, 19998, 25000};
-  EXPECT_EQ(s.times, expected);
+  // The pre-roll steps the show's state and draws only its last frame.
+  const std::vector<int32_t> drawnLast = {19998, 25000};
+  EXPECT_EQ(s.times, drawnLast);
+
+  o.prerollDraw = true;
+  StandIn all;
+  ASSERT_TRUE(RunCapture(o, Hooks(&all), Log(), &r));
+  const std::vector<int32_t> drawnAll = {0, 9999, 19998, 25000};
+  EXPECT_EQ(all.times, drawnAll);
 }
 
 TEST_F(CaptureRunTest, VideoHasEveryFrameAndItsStretchOfMusic) {

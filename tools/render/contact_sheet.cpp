@@ -54,8 +54,9 @@ int SheetHeight(const ContactSheet& s) {
 void BeginSheet(ContactSheet* s, int frameWidth, int frameHeight, int cells) {
   s->frameWidth = frameWidth;
   s->frameHeight = frameHeight;
-  // Thumbnails of about 256 pixels across, whatever the frame's size.
-  s->shrink = frameWidth >= 512 ? frameWidth / 256 : 1;
+  // A quarter of the frame, and no more than about 256 pixels across for
+  // frames larger than the show's own.
+  s->shrink = frameWidth / 256 > 4 ? frameWidth / 256 : 4;
   s->cells = cells < 1 ? 1 : cells;
   s->columns = s->cells < 8 ? s->cells : 8;
   s->filled = 0;
