@@ -258,7 +258,10 @@ void ModuleCInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   noiseLarge = std::make_unique<NoiseTable>(1024, 1023, 333);
 }
 
-void ModuleCUpdate(int32_t frameDelta) {
+namespace {
+// The clock, the lamp and the camera: what both the drawn frame and the
+// state-only step advance.
+void AdvanceModuleC(int32_t frameDelta) {
   if (firstFrame) {
     cameraTarget.set(0.0f, 0.0f, 0.0f);
     envelope = Envelope();
@@ -271,6 +274,12 @@ void ModuleCUpdate(int32_t frameDelta) {
   zoom = ModuleCZoom(moduleClock.cycleMs);
   camera.position = ModuleCCameraPosition(s, zoom);
   AimCamera(camera, cameraTarget);
+}
+}  // namespace
+
+void ModuleCUpdate(int32_t frameDelta) {
+  AdvanceModuleC(frameDelta);
+  const float s = moduleClock.clockS;
 
   for (int32_t i = 0; i < kModuleCSmokeCount; ++i) PlaceSmokeBillboard(i, s, envelope, &smoke[i]);
 
@@ -345,17 +354,7 @@ ModuleCKept kept;
 // those follow the clock alone.
 void ModuleCStep(int32_t frameDelta, int32_t mode) {
   if (!scene) return;
-  if (firstFrame) {
-    cameraTarget.set(0.0f, 0.0f, 0.0f);
-    envelope = Envelope();
-    firstFrame = false;
-  }
-  AdvanceModuleCClock(&moduleClock, frameDelta);
-  const float s = moduleClock.clockS;
-  lamp.position = ModuleCLampPosition(*lightPath, s);
-  zoom = ModuleCZoom(moduleClock.cycleMs);
-  camera.position = ModuleCCameraPosition(s, zoom);
-  AimCamera(camera, cameraTarget);
+  AdvanceModuleC(frameDelta);
   OrthonormalizeCamera(camera);
 }
 

@@ -435,7 +435,10 @@ void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   }
 }
 
-void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
+namespace {
+// The clock, the frame's values, the lamps and the camera: what both the
+// drawn frame and the state-only step advance.
+void AdvanceModuleD(int32_t frameDelta, int32_t mode) {
   if (firstCall) {
     cameraTarget.set(0.0f, 0.0f, 0.0f);
     firstCall = false;
@@ -445,6 +448,11 @@ void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
   lamp.position = frame.lampPosition;
   lamp2.position = frame.lamp2Position;
   ModuleDAimCamera(frame, mode, &camera, &cameraTarget);
+}
+}  // namespace
+
+void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
+  AdvanceModuleD(frameDelta, mode);
   SetLightColour(lamp, 0.8f * frame.glowA, 1.2f * frame.glowA, 1.48f * frame.glowA);
   SetLightColour(lamp2, 0.8f * frame.glowB, 1.2f * frame.glowB, 1.48f * frame.glowB);
   OrthonormalizeCamera(camera);
@@ -565,15 +573,7 @@ ModuleDKept kept;
 // projects with before it places the water anew.
 void ModuleDStep(int32_t frameDelta, int32_t mode) {
   if (!scene || !target) return;
-  if (firstCall) {
-    cameraTarget.set(0.0f, 0.0f, 0.0f);
-    firstCall = false;
-  }
-  AdvanceModuleClock(&clockMs, frameDelta);
-  ModuleDAnimate(clockMs, *lightPath, &frame);
-  lamp.position = frame.lampPosition;
-  lamp2.position = frame.lamp2Position;
-  ModuleDAimCamera(frame, mode, &camera, &cameraTarget);
+  AdvanceModuleD(frameDelta, mode);
   OrthonormalizeCamera(camera);
   if (SceneObject* water = Object(waterIndex)) water->position.y = frame.waterLevel;
 }
