@@ -287,16 +287,24 @@ void ModuleBInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   LoadHeightField(picture, "Images/qoru.pcx", heightField, kRipple * kRipple);
 }
 
-void ModuleBUpdate(int32_t frameDelta, int32_t mode) {
-  if (!scene) return;
+namespace {
+// The clock, the lights and the camera: what both the drawn frame and the
+// state-only step advance.
+ModuleBTime AdvanceModuleB(int32_t frameDelta, int32_t mode) {
   const ModuleBTime time = AdvanceModuleBClock(moduleClock, frameDelta, mode);
-  const float t = time.t;
-
-  ModuleBLightPositions(*pathEven, t, &light1.position, &light2.position);
+  ModuleBLightPositions(*pathEven, time.t, &light1.position, &light2.position);
   Vector4 position = ModuleBCameraPosition(camera, mode, moduleClock.localMs, time.dt);
   pose.position.set(position.x, position.y, position.z);
   AimCamera(pose, Vector4(0.0f, 0.0f, 0.0f));
   OrthonormalizeCamera(*light1.poseRef);
+  return time;
+}
+}  // namespace
+
+void ModuleBUpdate(int32_t frameDelta, int32_t mode) {
+  if (!scene) return;
+  const ModuleBTime time = AdvanceModuleB(frameDelta, mode);
+  const float t = time.t;
 
   // The box groups follow the lights; the kiloballs follow box clone 3.
   if (HasObject(box)) {
@@ -405,13 +413,8 @@ ModuleBKept kept;
 // the sprites follow the clock alone and are made again by the next drawn frame.
 void ModuleBStep(int32_t frameDelta, int32_t mode) {
   if (!scene || !target) return;
-  const ModuleBTime time = AdvanceModuleBClock(moduleClock, frameDelta, mode);
+  const ModuleBTime time = AdvanceModuleB(frameDelta, mode);
   const float t = time.t;
-  ModuleBLightPositions(*pathEven, t, &light1.position, &light2.position);
-  Vector4 position = ModuleBCameraPosition(camera, mode, moduleClock.localMs, time.dt);
-  pose.position.set(position.x, position.y, position.z);
-  AimCamera(pose, Vector4(0.0f, 0.0f, 0.0f));
-  OrthonormalizeCamera(*light1.poseRef);
   cubeShape = AdvanceModuleBCube(cube, t, moduleClock.localMs, time.dt, frameDelta);
   if (mode == 1) {
     greetingsWeight = ModuleBGreetingsWeight(t);
