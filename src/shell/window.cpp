@@ -15,6 +15,8 @@ namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
+// The size a window made fullscreen returns to on F11 (the show's own).
+int windowedWidth = 0, windowedHeight = 0;
 bool videoUp = false;
 
 // exit() from anywhere (an unreadable data file) still gives the desktop its mode back.
@@ -146,7 +148,16 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
     if (request.display >= 0) x = y = int(SDL_WINDOWPOS_CENTERED_DISPLAY(request.display));
   } else if (request.mode == WindowRequest::kDesktop) {
     flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    // Made at the screen's size: with no window manager to honour the
+    // fullscreen request (a bare X server) the window keeps the size it was
+    // made with, while SDL reports the screen's.
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(request.display >= 0 ? request.display : 0, &bounds) == 0)
+      x = bounds.x, y = bounds.y, w = bounds.w, h = bounds.h;
   }
+  // SDL returns other windows to their own windowed size; this one has none.
+  windowedWidth = request.mode == WindowRequest::kDesktop ? screenWidth : 0;
+  windowedHeight = screenHeight;
   window = SDL_CreateWindow("Marvoke", x, y, w, h, flags);
   if (!window) {
     // A plain window that opens tells a missing GL format from a window failure.
@@ -244,6 +255,7 @@ void ToggleFullscreenWindow() {
   if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowResizable(window, SDL_TRUE);
+    if (windowedWidth > 0) SDL_SetWindowSize(window, windowedWidth, windowedHeight);
     SDL_ShowCursor(SDL_ENABLE);
     fullscreen = 0;
   } else if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -14,6 +15,7 @@
 #include "ogg_encode.h"
 #include "run_command.h"
 #include "core/gl.h"
+#include "core/present.h"
 #include "shell/main_loop.h"
 #include "core/settings.h"
 #include "shell/window.h"
@@ -25,10 +27,11 @@ namespace fs = std::filesystem;
 bool Inside() { return getenv("MARVOKE_WINDOW_TEST") != nullptr; }
 
 // Runs the inner test `name` under xvfb-run; its output comes back in *out.
-int RunUnderXvfb(const std::string& name, std::string* out) {
+int RunUnderXvfb(const std::string& name, std::string* out,
+                 const std::string& screen = "1024x768x24") {
   return RunCommandLine(
       "MARVOKE_WINDOW_TEST=1 SDL_AUDIODRIVER=dummy timeout -k 5 300 xvfb-run -a "
-      "-s '-screen 0 1024x768x24' /proc/" + std::to_string(getpid()) +
+      "-s '-screen 0 " + screen + "' /proc/" + std::to_string(getpid()) +
           "/exe --gtest_filter=WindowInside." + name,
       out);
 }
@@ -282,4 +285,114 @@ TEST(WindowInside, EventBurst) {
 
   EXPECT_GE(b.afterSeek - b.beforeSeek, 3000);  // the seek behind 300 events acted next frame
   EXPECT_EQ(10, b.passes);                      // Escape behind 300 events, paused, ended pass 9
+}
+
+// The picture fitted into the screen or window the viewer sees: the loaded
+// show started at 20 s, what was last shown read back from the front buffer.
+namespace {
+struct Fit {
+  int resizeW = 0, resizeH = 0;  // a window resize asked for at the first pass
+  int readPass = 8;
+  int shownW = 0, shownH = 0;
+  Uint32 windowFlags = 0;
+  std::vector<uint8_t> rgb;
+};
+
+// Reads what is about to be shown, then shows it.
+void ReadThenSwap(void* user) {
+  Fit* f = static_cast<Fit*>(user);
+  f->shownW = screenWidth;
+  f->shownH = screenHeight;
+  f->rgb.assign(size_t(screenWidth) * screenHeight * 3, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, f->rgb.data());
+  SDL_GL_SwapWindow(ShowSdlWindow());
+}
+
+void FitHook(int pass, void* user) {
+  Fit* f = static_cast<Fit*>(user);
+  if (pass == 0) {
+    f->windowFlags = SDL_GetWindowFlags(ShowSdlWindow());
+    if (f->resizeW) SDL_SetWindowSize(ShowSdlWindow(), f->resizeW, f->resizeH);
+  }
+  if (pass == f->readPass) SetSwapFunction(ReadThenSwap, f);
+  if (pass == f->readPass + 1) PushKey(SDLK_ESCAPE);
+}
+
+void RunFitted(const WindowRequest& window, Fit* f) {
+  quitRequested = 0;
+  SetShowLoopHook(FitHook, f);
+  ::testing::internal::CaptureStdout();
+  ShowRunOptions options;
+  options.dataFolder = MARVOKE_BUILD_DIR;
+  options.window = window;
+  options.startMs = 20000;
+  options.mute = true;
+  EXPECT_EQ(0, RunShow(options));
+  ::testing::internal::GetCapturedStdout();
+  SetShowLoopHook(nullptr, nullptr);
+}
+
+// Black outside x0..x0+w-1 (rows y0..y0+h-1); inside, lit pixels reach near
+// every side, so the picture is neither stretched over the bars nor shrunk.
+void ExpectFitted(const Fit& f, int x0, int y0, int w, int h) {
+  ASSERT_EQ(size_t(f.shownW) * f.shownH * 3, f.rgb.size());
+  int minX = f.shownW, maxX = -1, minY = f.shownH, maxY = -1, outside = 0;
+  for (int y = 0; y < f.shownH; ++y)
+    for (int x = 0; x < f.shownW; ++x) {
+      const uint8_t* p = &f.rgb[(size_t(y) * f.shownW + x) * 3];
+      if (p[0] + p[1] + p[2] == 0) continue;
+      if (x < x0 || x >= x0 + w || y < y0 || y >= y0 + h) ++outside;
+      minX = std::min(minX, x), maxX = std::max(maxX, x);
+      minY = std::min(minY, y), maxY = std::max(maxY, y);
+    }
+  EXPECT_EQ(0, outside) << "lit pixels in the bars";
+  EXPECT_LE(minX - x0, w / 20);
+  EXPECT_LE(x0 + w - 1 - maxX, w / 20);
+  EXPECT_LE(minY - y0, h / 20);
+  EXPECT_LE(y0 + h - 1 - maxY, h / 20);
+}
+}  // namespace
+
+TEST(WindowPath, FitsThePictureToScreenAndWindow) {
+  if (Inside()) GTEST_SKIP() << "the inner run";
+  if (system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  for (const char* name : {"DesktopOn1920x1080", "WindowResizedTo1000x500"}) {
+    std::string out;
+    EXPECT_EQ(0, RunUnderXvfb(name, &out, "1920x1080x24")) << out;
+    EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << out;
+    EXPECT_EQ(std::string::npos, out.find("SKIPPED")) << out;
+  }
+}
+
+// Desktop fullscreen keeps the screen's own mode: 1440 x 1080 in the middle.
+TEST(WindowInside, DesktopOn1920x1080) {
+  if (!Inside()) GTEST_SKIP() << "runs under xvfb-run from WindowPath";
+  WindowRequest window;
+  window.mode = WindowRequest::kDesktop;
+  Fit f;
+  RunFitted(window, &f);
+  EXPECT_EQ(SDL_WINDOW_FULLSCREEN_DESKTOP, f.windowFlags & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  EXPECT_EQ(1920, f.shownW);
+  EXPECT_EQ(1080, f.shownH);
+  ExpectFitted(f, 240, 0, 1440, 1080);
+}
+
+// An 800 x 600 window made 1000 x 500: the next frames fit 667 x 500.
+TEST(WindowInside, WindowResizedTo1000x500) {
+  if (!Inside()) GTEST_SKIP() << "runs under xvfb-run from WindowPath";
+  WindowRequest window;
+  window.mode = WindowRequest::kWindowed;
+  window.width = 800;
+  window.height = 600;
+  Fit f;
+  f.resizeW = 1000;
+  f.resizeH = 500;
+  RunFitted(window, &f);
+  EXPECT_EQ(SDL_WINDOW_RESIZABLE, f.windowFlags & SDL_WINDOW_RESIZABLE);
+  EXPECT_EQ(1000, f.shownW);
+  EXPECT_EQ(500, f.shownH);
+  ExpectFitted(f, 166, 0, 667, 500);
 }
