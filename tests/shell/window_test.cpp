@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "director/shared.h"
@@ -290,35 +291,40 @@ TEST(WindowInside, EventBurst) {
 // The picture fitted into the screen or window the viewer sees: the loaded
 // show started at 20 s, what was last shown read back from the front buffer.
 namespace {
-struct Fit {
-  int resizeW = 0, resizeH = 0;  // a window resize asked for at the first pass
-  int readPass = 8;
-  int shownW = 0, shownH = 0;
-  Uint32 windowFlags = 0;
+struct Shot {
+  int w = 0, h = 0;
   std::vector<uint8_t> rgb;
+};
+
+struct Fit {
+  int resizeW = 0, resizeH = 0;  // a window resize asked for after the first shot
+  Uint32 windowFlags = 0;
+  std::vector<Shot> shots;  // at passes 4 and 12
 };
 
 // Reads what is about to be shown, then shows it.
 void ReadThenSwap(void* user) {
-  Fit* f = static_cast<Fit*>(user);
-  f->shownW = screenWidth;
-  f->shownH = screenHeight;
-  f->rgb.assign(size_t(screenWidth) * screenHeight * 3, 0);
+  Shot shot;
+  shot.w = screenWidth;
+  shot.h = screenHeight;
+  shot.rgb.assign(size_t(screenWidth) * screenHeight * 3, 0);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glReadBuffer(GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, f->rgb.data());
+  glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, shot.rgb.data());
+  static_cast<Fit*>(user)->shots.push_back(std::move(shot));
   SDL_GL_SwapWindow(ShowSdlWindow());
 }
 
+void JustSwap(void*) { SDL_GL_SwapWindow(ShowSdlWindow()); }
+
 void FitHook(int pass, void* user) {
   Fit* f = static_cast<Fit*>(user);
-  if (pass == 0) {
-    f->windowFlags = SDL_GetWindowFlags(ShowSdlWindow());
-    if (f->resizeW) SDL_SetWindowSize(ShowSdlWindow(), f->resizeW, f->resizeH);
-  }
-  if (pass == f->readPass) SetSwapFunction(ReadThenSwap, f);
-  if (pass == f->readPass + 1) PushKey(SDLK_ESCAPE);
+  if (pass == 0) f->windowFlags = SDL_GetWindowFlags(ShowSdlWindow());
+  if (pass == 4 || pass == 12) SetSwapFunction(ReadThenSwap, f);
+  if (pass == 5 || pass == 13) SetSwapFunction(JustSwap, nullptr);
+  if (pass == 5 && f->resizeW) SDL_SetWindowSize(ShowSdlWindow(), f->resizeW, f->resizeH);
+  if (pass == 13) PushKey(SDLK_ESCAPE);
 }
 
 void RunFitted(const WindowRequest& window, Fit* f) {
@@ -337,12 +343,12 @@ void RunFitted(const WindowRequest& window, Fit* f) {
 
 // Black outside x0..x0+w-1 (rows y0..y0+h-1); inside, lit pixels reach near
 // every side, so the picture is neither stretched over the bars nor shrunk.
-void ExpectFitted(const Fit& f, int x0, int y0, int w, int h) {
-  ASSERT_EQ(size_t(f.shownW) * f.shownH * 3, f.rgb.size());
-  int minX = f.shownW, maxX = -1, minY = f.shownH, maxY = -1, outside = 0;
-  for (int y = 0; y < f.shownH; ++y)
-    for (int x = 0; x < f.shownW; ++x) {
-      const uint8_t* p = &f.rgb[(size_t(y) * f.shownW + x) * 3];
+void ExpectFitted(const Shot& f, int x0, int y0, int w, int h) {
+  ASSERT_EQ(size_t(f.w) * f.h * 3, f.rgb.size());
+  int minX = f.w, maxX = -1, minY = f.h, maxY = -1, outside = 0;
+  for (int y = 0; y < f.h; ++y)
+    for (int x = 0; x < f.w; ++x) {
+      const uint8_t* p = &f.rgb[(size_t(y) * f.w + x) * 3];
       if (p[0] + p[1] + p[2] == 0) continue;
       if (x < x0 || x >= x0 + w || y < y0 || y >= y0 + h) ++outside;
       minX = std::min(minX, x), maxX = std::max(maxX, x);
@@ -375,12 +381,15 @@ TEST(WindowInside, DesktopOn1920x1080) {
   Fit f;
   RunFitted(window, &f);
   EXPECT_EQ(SDL_WINDOW_FULLSCREEN_DESKTOP, f.windowFlags & SDL_WINDOW_FULLSCREEN_DESKTOP);
-  EXPECT_EQ(1920, f.shownW);
-  EXPECT_EQ(1080, f.shownH);
-  ExpectFitted(f, 240, 0, 1440, 1080);
+  ASSERT_EQ(2u, f.shots.size());
+  for (const Shot& shot : f.shots) {
+    EXPECT_EQ(1920, shot.w);
+    EXPECT_EQ(1080, shot.h);
+    ExpectFitted(shot, 240, 0, 1440, 1080);
+  }
 }
 
-// An 800 x 600 window made 1000 x 500: the next frames fit 667 x 500.
+// An 800 x 600 window shows 800 x 600; made 1000 x 500, 667 x 500 centred.
 TEST(WindowInside, WindowResizedTo1000x500) {
   if (!Inside()) GTEST_SKIP() << "runs under xvfb-run from WindowPath";
   WindowRequest window;
@@ -392,7 +401,11 @@ TEST(WindowInside, WindowResizedTo1000x500) {
   f.resizeH = 500;
   RunFitted(window, &f);
   EXPECT_EQ(SDL_WINDOW_RESIZABLE, f.windowFlags & SDL_WINDOW_RESIZABLE);
-  EXPECT_EQ(1000, f.shownW);
-  EXPECT_EQ(500, f.shownH);
-  ExpectFitted(f, 166, 0, 667, 500);
+  ASSERT_EQ(2u, f.shots.size());
+  EXPECT_EQ(800, f.shots[0].w);
+  EXPECT_EQ(600, f.shots[0].h);
+  ExpectFitted(f.shots[0], 0, 0, 800, 600);
+  EXPECT_EQ(1000, f.shots[1].w);
+  EXPECT_EQ(500, f.shots[1].h);
+  ExpectFitted(f.shots[1], 166, 0, 667, 500);
 }
