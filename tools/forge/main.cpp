@@ -21,9 +21,17 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(std::filesystem::path(argv[2]) / "Music", ec);
     return MusicReport(argv[2]);
   }
-  if (argc != 2) {
-    fprintf(stderr,
-            "usage: marvoke-forge DIR | marvoke-forge --sheet FILE.png | marvoke-forge --music-report DIR\n");
+  static const char kUsage[] =
+      "usage: marvoke-forge DIR | marvoke-forge --sheet FILE.png | marvoke-forge --music-report DIR\n";
+  if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+    fputs(kUsage, stdout);
+    return 0;
+  }
+  // An option it does not know is not a folder to fill with data.
+  if (argc != 2 || argv[1][0] == '-') {
+    if (argc >= 2 && argv[1][0] == '-')
+      fprintf(stderr, "marvoke-forge: unknown option or missing value: %s\n", argv[1]);
+    fputs(kUsage, stderr);
     return 2;
   }
   std::string dir = argv[1];
