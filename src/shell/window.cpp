@@ -255,7 +255,10 @@ void ToggleFullscreenWindow() {
   if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowResizable(window, SDL_TRUE);
-    if (windowedWidth > 0) SDL_SetWindowSize(window, windowedWidth, windowedHeight);
+    if (windowedWidth > 0) {
+      SDL_SetWindowSize(window, windowedWidth, windowedHeight);
+      windowedWidth = 0;  // from now on SDL keeps the window's own size
+    }
     SDL_ShowCursor(SDL_ENABLE);
     fullscreen = 0;
   } else if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) {

@@ -299,6 +299,8 @@ struct Shot {
 struct Fit {
   int resizeW = 0, resizeH = 0;  // a window resize asked for after the first shot
   Uint32 windowFlags = 0;
+  Uint32 toggledFlags = 0;  // after F11 at the end
+  int toggledW = 0, toggledH = 0;
   std::vector<Shot> shots;  // at passes 4 and 12
 };
 
@@ -324,7 +326,12 @@ void FitHook(int pass, void* user) {
   if (pass == 4 || pass == 12) SetSwapFunction(ReadThenSwap, f);
   if (pass == 5 || pass == 13) SetSwapFunction(JustSwap, nullptr);
   if (pass == 5 && f->resizeW) SDL_SetWindowSize(ShowSdlWindow(), f->resizeW, f->resizeH);
-  if (pass == 13) PushKey(SDLK_ESCAPE);
+  if (pass == 13) PushKey(SDLK_F11);
+  if (pass == 16) {
+    f->toggledFlags = SDL_GetWindowFlags(ShowSdlWindow());
+    SDL_GetWindowSize(ShowSdlWindow(), &f->toggledW, &f->toggledH);
+    PushKey(SDLK_ESCAPE);
+  }
 }
 
 void RunFitted(const WindowRequest& window, Fit* f) {
@@ -387,6 +394,10 @@ TEST(WindowInside, DesktopOn1920x1080) {
     EXPECT_EQ(1080, shot.h);
     ExpectFitted(shot, 240, 0, 1440, 1080);
   }
+  // F11: a window of the show's size.
+  EXPECT_EQ(0u, f.toggledFlags & SDL_WINDOW_FULLSCREEN);
+  EXPECT_EQ(1024, f.toggledW);
+  EXPECT_EQ(768, f.toggledH);
 }
 
 // An 800 x 600 window shows 800 x 600; made 1000 x 500, 667 x 500 centred.
@@ -408,4 +419,5 @@ TEST(WindowInside, WindowResizedTo1000x500) {
   EXPECT_EQ(1000, f.shots[1].w);
   EXPECT_EQ(500, f.shots[1].h);
   ExpectFitted(f.shots[1], 166, 0, 667, 500);
+  EXPECT_EQ(SDL_WINDOW_FULLSCREEN_DESKTOP, f.toggledFlags & SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
