@@ -69,20 +69,6 @@ int32_t FrameDelta() { return frameDelta; }
 
 namespace {
 
-// The window table of RenderFrame; -1 for the times where nothing is drawn.
-ModuleId ModuleAt(int32_t t, int32_t* mode) {
-  *mode = 0;
-  if (t < 30000) return kModuleB;
-  if (t < 62400) return kModuleE;
-  if (t < 90500) return kModuleD;
-  *mode = 1;
-  if (t < 147000) return kModuleC;
-  if (t < 162000) return kModuleD;
-  if (t < 215300) return kModuleA;
-  if (t < 302500) return kModuleB;
-  return kModuleCount;
-}
-
 RenderTarget keptShared{};
 bool keptSharedValid = false;
 
@@ -91,9 +77,8 @@ bool keptSharedValid = false;
 void StepFrame(int32_t t) {
   frameDelta = t - previousTime;
   previousTime = t;
-  int32_t mode = 0;
-  const ModuleId id = ModuleAt(t, &mode);
-  if (id != kModuleCount) StepModule(id, frameDelta, mode);
+  const ShowSlot slot = SelectShowSlot(t);
+  if (slot.module != kNoModule) StepModule(ModuleId(slot.module), frameDelta, slot.mode);
 }
 
 int32_t PrerollStepTime(int64_t k) { return int32_t(k * 1000 / 60); }
