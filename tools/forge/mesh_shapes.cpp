@@ -165,13 +165,27 @@ Mesh RoundedBox(int nx, int ny, int nz, float hx, float hy, float hz, float roun
   return m;
 }
 
-Mesh HoleBox(float outer, float inner) {
+Mesh HoleBox(float outer, float inner, int holes, float holeWidth, float gap) {
   Mesh m;
   Welder w{&m, {}};
-  // Grid lines of a face: the holes sit in cells 1 and 3 of five.
-  float a = -0.6f * inner, b = -0.15f * inner, c = 0.15f * inner, d = 0.6f * inner;
-  const float lines[2][6] = {{-outer, a, b, c, d, outer}, {-inner, a, b, c, d, inner}};
-  auto isHole = [](int i, int j) { return (i == 1 || i == 3) && (j == 1 || j == 3); };
+  // Grid lines of a face: walls and holes alternate, the holes in the odd
+  // cells of 2 holes + 1, centred; the tunnels run straight through, so both
+  // skins share the inner lines and differ only in their borders.
+  const int cells = 2 * holes + 1;
+  std::vector<float> lines[2];
+  float x = -0.5f * inner * (float(holes) * holeWidth + float(holes - 1) * gap);
+  lines[0].push_back(-outer);
+  for (int k = 0; k < holes; ++k) {
+    lines[0].push_back(x);
+    x += holeWidth * inner;
+    lines[0].push_back(x);
+    x += gap * inner;
+  }
+  lines[0].push_back(outer);
+  lines[1] = lines[0];
+  lines[1].front() = -inner;
+  lines[1].back() = inner;
+  auto isHole = [](int i, int j) { return i % 2 == 1 && j % 2 == 1; };
   auto vert = [&](int layer, int ix, int iy, int iz) {
     Vec3f p{lines[layer][ix], lines[layer][iy], lines[layer][iz]};
     return w.Get({layer, ix, iy, iz}, p);
@@ -185,14 +199,14 @@ Mesh HoleBox(float outer, float inner) {
       for (int layer = 0; layer < 2; ++layer) {
         // The outer skin faces out of the box, the cavity's skin faces its centre.
         const Vec3f& facing = layer == 0 ? out : in;
-        for (int j = 0; j < 5; ++j) {
-          for (int i = 0; i < 5; ++i) {
+        for (int j = 0; j < cells; ++j) {
+          for (int i = 0; i < cells; ++i) {
             if (isHole(i, j)) continue;
             int q[4];
             const int di[4] = {0, 1, 1, 0}, dj[4] = {0, 0, 1, 1};
             for (int k = 0; k < 4; ++k) {
               int idx[3];
-              idx[axis] = side ? 5 : 0;
+              idx[axis] = side ? cells : 0;
               idx[a1] = i + di[k];
               idx[a2] = j + dj[k];
               q[k] = vert(layer, idx[0], idx[1], idx[2]);
@@ -202,12 +216,12 @@ Mesh HoleBox(float outer, float inner) {
         }
       }
       // Tunnel walls of each hole, facing into the hole.
-      for (int j = 1; j <= 3; j += 2) {
-        for (int i = 1; i <= 3; i += 2) {
+      for (int j = 1; j < cells; j += 2) {
+        for (int i = 1; i < cells; i += 2) {
           const int ci[4] = {i, i + 1, i + 1, i}, cj[4] = {j, j, j + 1, j + 1};
           for (int e = 0; e < 4; ++e) {
             int p0[3], p1[3];
-            p0[axis] = p1[axis] = side ? 5 : 0;
+            p0[axis] = p1[axis] = side ? cells : 0;
             p0[a1] = ci[e];
             p0[a2] = cj[e];
             p1[a1] = ci[(e + 1) % 4];

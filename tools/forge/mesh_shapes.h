@@ -24,9 +24,10 @@ std::vector<std::pair<float, float>> SphereProfile(int rings, float radius);
 Mesh RoundedBox(int nx, int ny, int nz, float hx, float hy, float hz, float round);
 
 // Closed shell of a box: outer half size `outer`, cavity half size `inner`,
-// each face pierced by a 2 x 2 pattern of square holes running through the
-// wall, so a light inside shines out in beams. Seen from outside.
-Mesh HoleBox(float outer, float inner);
+// each face pierced by a holes x holes grid of square holes running through
+// the wall, so a light inside shines out in beams. holeWidth and gap (between
+// neighbouring holes) are shares of `inner`. Seen from outside.
+Mesh HoleBox(float outer, float inner, int holes, float holeWidth, float gap);
 
 // Torus about the z axis, seen from outside.
 Mesh Torus(int segments, int sides, float major, float minor);
