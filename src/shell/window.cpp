@@ -156,8 +156,9 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
       x = bounds.x, y = bounds.y, w = bounds.w, h = bounds.h;
   }
   // SDL returns other windows to their own windowed size; this one has none.
-  windowedWidth = request.mode == WindowRequest::kDesktop ? screenWidth : 0;
-  windowedHeight = screenHeight;
+  const bool madeFullscreen = request.mode == WindowRequest::kDesktop;
+  windowedWidth = madeFullscreen ? screenWidth : 0;
+  windowedHeight = madeFullscreen ? screenHeight : 0;
   window = SDL_CreateWindow("Marvoke", x, y, w, h, flags);
   if (!window) {
     // A plain window that opens tells a missing GL format from a window failure.

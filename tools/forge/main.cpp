@@ -48,10 +48,9 @@ int main(int argc, char** argv) {
   struct Step {
     const char* name;
     bool (*run)(const std::string&);
-    bool ok;
-    double seconds;
-  } steps[] = {{"images", ForgeImages, false, 0}, {"models", ForgeModels, false, 0},
-               {"music", ForgeMusic, false, 0}};
+    bool ok = false;
+    double seconds = 0;
+  } steps[] = {{"images", ForgeImages}, {"models", ForgeModels}, {"music", ForgeMusic}};
   auto run = [&dir](Step& s) {
     auto t0 = std::chrono::steady_clock::now();
     s.ok = s.run(dir);
@@ -70,6 +69,5 @@ int main(int argc, char** argv) {
     printf("forge %-7s %6.2f s\n", s.name, s.seconds);
     ok = ok && s.ok;
   }
-  if (!ok) return 1;
-  return 0;
+  return ok ? 0 : 1;
 }
