@@ -51,7 +51,6 @@ void DrawMarkerGlow(const ModuleBView& v, int32_t kiloballClone1) {
   Scene& s = *v.scene;
   RenderTarget* target = v.target;
   glEnable(GL_BLEND);
-  glDisable(GL_DEPTH_TEST);
   target->useSmallTextures = 1;
   target->useSmallSize = 1;
   glEnable(GL_DEPTH_TEST);

@@ -31,9 +31,9 @@ CameraPose bubbleCamera;
 Vector4 cameraTarget;
 Light lamp, lamp2;
 std::unique_ptr<Spline> lightPath;
-NoiseTable* noiseSmall = nullptr;
-NoiseTable* noise = nullptr;
-NoiseTable* noiseLarge = nullptr;
+// Three tables as every module makes them; only `noise` is read here, but
+// making all three keeps the shared random generator's sequence.
+std::unique_ptr<NoiseTable> noiseSmall, noise, noiseLarge;
 
 int32_t caveIndex = -1, ballIndex = -1, waterIndex = -1, boxIndex = -1, beadIndex = -1;
 // [1..5] used, as the clones are numbered; -1 when not made.
@@ -43,14 +43,13 @@ int32_t beadClone[6] = {-1, -1, -1, -1, -1, -1};
 // the cage did not load (its clones then follow the bead).
 int32_t lampLeader = -1, lamp2Leader = -1;
 
-float* waterStillWave = nullptr;  // per water vertex, made at init
+std::unique_ptr<float[]> waterStillWave;  // per water vertex, made at init
 // The cave's heave depends on the clock only through roll, which is 0 outside
 // the flickers: the last deformation is kept while roll stays the same.
 bool caveDeformed = false;
 float deformedRoll = 0.0f;
 
 float clockMs = 0.0f;
-bool firstCall = true;
 const int32_t bandCount = kModuleDBands;
 float bandOffsets[kModuleDBands] = {};
 int32_t faceTotal = 0;
@@ -188,7 +187,6 @@ void Draw(int32_t index, const Light& light, int geometry) {
 // The lamps' cages and beads and the cave's glow texture, small, into slot 0.
 void GlowLayer() {
   glEnable(GL_BLEND);
-  glDisable(GL_DEPTH_TEST);
   glEnable(GL_DEPTH_TEST);
   target->useSmallTextures = 1;
   target->useSmallSize = 1;
@@ -317,7 +315,7 @@ void Water() {
   // Placed only now: the coordinates above were projected at last frame's level.
   water->position.y = frame.waterLevel;
   ShadeRefractor(*water, 0.11f, 0.125f, 0.13f, 0.21f, 0.215f, 0.225f, 1);
-  ModuleDRippleWater(*water, *noise, frame.clockS, waterStillWave);
+  ModuleDRippleWater(*water, *noise, frame.clockS, waterStillWave.get());
   water->cullFaces = 0;
   ComputeSmoothNormals(*scene, waterIndex);
   glEnable(GL_DEPTH_TEST);
@@ -381,6 +379,24 @@ void LogoEchoes() {
   target->fullTextures[0] = saved;
   glDisable(GL_DEPTH_TEST);
 }
+
+struct ModuleDKept {
+  CameraPose camera;
+  Vector4 cameraTarget;
+  float clockMs;
+  float waterY;
+};
+ModuleDKept kept;
+
+// The clock, the frame's values, the lamps and the camera: what both the
+// drawn frame and the state-only step advance.
+void AdvanceModuleD(int32_t frameDelta, int32_t mode) {
+  AdvanceModuleClock(&clockMs, frameDelta);
+  ModuleDAnimate(clockMs, *lightPath, &frame);
+  lamp.position = frame.lampPosition;
+  lamp2.position = frame.lamp2Position;
+  ModuleDAimCamera(frame, mode, &camera, &cameraTarget);
+}
 }  // namespace
 
 void ModuleDHandOver(RenderTarget* shared) { target = shared; }
@@ -425,31 +441,16 @@ void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   for (int32_t i = 0; i < scene->objectCount; ++i) faceTotal += scene->objects[i]->faceCount;
   printf("%d Faces in scene.\n", faceTotal);
 
-  noiseSmall = new NoiseTable(256, 255, 111);
-  noise = new NoiseTable(512, 511, 222);
-  noiseLarge = new NoiseTable(1024, 1023, 333);
+  noiseSmall = std::make_unique<NoiseTable>(256, 255, 111);
+  noise = std::make_unique<NoiseTable>(512, 511, 222);
+  noiseLarge = std::make_unique<NoiseTable>(1024, 1023, 333);
 
   if (SceneObject* water = Object(waterIndex)) {
-    waterStillWave = new float[water->vertexCount];
-    ModuleDStillWave(*water, *noise, waterStillWave);
+    waterStillWave = std::make_unique<float[]>(water->vertexCount);
+    ModuleDStillWave(*water, *noise, waterStillWave.get());
   }
 }
 
-namespace {
-// The clock, the frame's values, the lamps and the camera: what both the
-// drawn frame and the state-only step advance.
-void AdvanceModuleD(int32_t frameDelta, int32_t mode) {
-  if (firstCall) {
-    cameraTarget.set(0.0f, 0.0f, 0.0f);
-    firstCall = false;
-  }
-  AdvanceModuleClock(&clockMs, frameDelta);
-  ModuleDAnimate(clockMs, *lightPath, &frame);
-  lamp.position = frame.lampPosition;
-  lamp2.position = frame.lamp2Position;
-  ModuleDAimCamera(frame, mode, &camera, &cameraTarget);
-}
-}  // namespace
 
 void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
   AdvanceModuleD(frameDelta, mode);
@@ -551,22 +552,12 @@ void ModuleDRippleArithmetic(int32_t which) {
   SnapshotVertices(*scene, index);
   ComputeSmoothNormals(*scene, index);
   if (which == 0)
-    ModuleDRippleWater(*o, *noise, frame.clockS, waterStillWave);
+    ModuleDRippleWater(*o, *noise, frame.clockS, waterStillWave.get());
   else
     ModuleDRippleBubble(*o, *noise, frame.clockS);
   ComputeSmoothNormals(*scene, index);
 }
 
-namespace {
-struct ModuleDKept {
-  CameraPose camera;
-  Vector4 cameraTarget;
-  float clockMs;
-  bool firstCall;
-  float waterY;
-};
-ModuleDKept kept;
-}  // namespace
 
 // ModuleDUpdate without the cave's relief (kept while its roll holds, made
 // again by the next drawn frame), and the water's level, which the next frame
@@ -580,13 +571,12 @@ void ModuleDStep(int32_t frameDelta, int32_t mode) {
 
 void ModuleDKeepState() {
   SceneObject* water = scene ? Object(waterIndex) : nullptr;
-  kept = ModuleDKept{camera, cameraTarget, clockMs, firstCall, water ? water->position.y : 0.0f};
+  kept = ModuleDKept{camera, cameraTarget, clockMs, water ? water->position.y : 0.0f};
 }
 
 void ModuleDRestoreState() {
   camera = kept.camera;
   cameraTarget = kept.cameraTarget;
   clockMs = kept.clockMs;
-  firstCall = kept.firstCall;
   if (SceneObject* water = scene ? Object(waterIndex) : nullptr) water->position.y = kept.waterY;
 }

@@ -209,8 +209,6 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight) {
   scene = std::make_unique<Scene>(10000, windowWidth, windowHeight, targetWidth, targetHeight);
 
-  // The first colour is overwritten at once; the second is the light's.
-  SetLightColour(light, 2.0f, 1.2f, 0.48f);
   SetLightColour(light, 0.7f, 1.2f, 1.8f);
   light.position.set(0.0f, 0.0f, 0.0f);
   light.poseRef = &camera;
