@@ -1,6 +1,6 @@
 // Entry points of the five effect modules, as the timeline and the loading
-// sequence call them. A module fills its row in modules.cpp when it lands; a
-// null entry point is skipped, so a missing module draws nothing.
+// sequence call them, one row per module in modules.cpp; a null entry point
+// is skipped, so a row left empty draws nothing.
 #pragma once
 #include <cstdint>
 
@@ -12,7 +12,10 @@ struct ModuleEntry {
   // Hands over the render target shared by all modules, before init. (Buffer
   // swaps go through SwapFrame, so no device context is handed over.)
   void (*handOver)(RenderTarget* shared);
-  // Runs once while loading with (1024, 512, 512, 256): window and target size.
+  // Runs once while loading with the render area's size and its half-size
+  // target's: (1024, 512, 512, 256) at scale 1, S times that at scale S. The
+  // parameters keep the name "window", as the area is the window of the
+  // original show; it is not the size of the SDL window.
   void (*init)(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                int32_t targetHeight);
   // Draws one frame; advances the module's own clock by frameDelta when it is

@@ -26,8 +26,8 @@ struct ShowRunOptions {
 // cannot draw.
 int RunShow(const ShowRunOptions& options = ShowRunOptions());
 
-// The window procedure: acts on one event (keys, resize, close). Returns true
-// for the quit message, which ends the loop after the current pass. The loop
+// Acts on one SDL event (keys, resize, close). Returns true for SDL_QUIT,
+// which ends the loop after the current pass (Escape sets its own flag). The loop
 // hands it every event pending at the top of a pass.
 bool HandleShowEvent(const SDL_Event& event, ShowClock* clock, uint32_t nowTicks);
 

@@ -32,11 +32,11 @@ struct CaptureResult {
   std::vector<FrameLook> looks;   // every frame's statistics, kept only for --curve
 };
 
-// Pre-roll (when fromMs > 0), then frames [fromMs, toMs) to the video, PNG
-// files and contact sheet the options name. Progress and messages go to `log`.
 // The calling thread's CPU time in seconds.
 double ThreadCpuSeconds();
 
+// Pre-roll (when fromMs > 0), then frames [fromMs, toMs) to the video, PNG
+// files and contact sheet the options name. Progress and messages go to `log`.
 bool RunCapture(const CaptureOptions& options, const ShowHooks& hooks, FILE* log,
                 CaptureResult* result);
 
@@ -54,7 +54,7 @@ double MusicSeconds(const std::string& path);
 // Asks a running capture to stop after its current frame, as Ctrl-C does.
 void RequestCaptureStop();
 
-// Times and names of the pre-roll frames before fromMs: the capture's own frame
+// How many pre-roll frames come before fromMs, and the music time of each: the capture's own frame
 // grid from 0 (stepMs 0) or every stepMs.
 int64_t PrerollFrameCount(int32_t fromMs, FrameRate fps, int32_t stepMs);
 int32_t PrerollFrameTime(int64_t frame, FrameRate fps, int32_t stepMs);
