@@ -32,36 +32,29 @@ void RenderFrame(int32_t t) {
   glDepthFunc(GL_ALWAYS);  // modules that need depth testing set their own
 
   Envelope* env = transitionEnvelope;
-  const float ft = static_cast<float>(t);
   const ShowSlot slot = SelectShowSlot(t);
-  if (slot.module != kNoModule) RenderModule(ModuleId(slot.module), frameDelta, slot.mode);
-  if (t < 1000) {
-    if (env) {
-      // Opening fade-in from black.
-      env->start = 0.0f;
-      env->length = 1000.0f;
-      float c = EaseOut(*env, ft, 1.0f, 1.0f);
-      CopyFrameToTarget(transitionTarget, 0);
-      DrawFade(transitionTarget, 0, 1.0f - c);
+  if (slot.module != kNoModule) {
+    RenderModule(ModuleId(slot.module), frameDelta, slot.mode);
+    const ShowFade* fade = ShowFadeAt(t);
+    if (fade && env) {
+      env->start = static_cast<float>(fade->envelopeStartMs);
+      env->length = static_cast<float>(fade->toMs - fade->envelopeStartMs);
+      const float ft = static_cast<float>(t);
+      const float c = fade->curve == kEaseIn ? EaseIn(*env, ft, 1.0f, 1.0f)
+                                             : EaseOut(*env, ft, 1.0f, 1.0f);
+      if (fade->kind == kFadeZoom) {
+        ZoomFade(c);
+      } else {
+        CopyFrameToTarget(transitionTarget, 0);
+        DrawFade(transitionTarget, 0, 1.0f - c);
+      }
     }
-  } else if (t > 90000 && t < 90500) {
-    if (env) {
-      env->start = 90000.0f;
-      env->length = 500.0f;
-      ZoomFade(EaseIn(*env, ft, 1.0f, 1.0f));
-    }
-  } else if (t >= 90500 && t < 90800) {
-    if (env) {
-      env->start = 90500.0f;
-      env->length = 300.0f;
-      ZoomFade(EaseOut(*env, ft, 1.0f, 1.0f));
-    }
-  } else if (t >= 302500) {
+  } else {
     // No module draws the last second: without a clear the post pass would
     // stretch whatever the buffer still holds. The music has faded out too.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     // Past the last window the show ends.
-    if (t >= 303500) quitRequested = 1;
+    if (t >= kShowLengthMs) quitRequested = 1;
   }
 }
 

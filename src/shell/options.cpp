@@ -63,7 +63,7 @@ void PrintShowUsage(FILE* to) {
           "  --display N          the display to open on, counted from 0\n"
           "  --scale S|auto       render scale, 0.25 to 4 (1: a 1024x512 area); auto picks\n"
           "                       0.5 on a software renderer, else the picture's pixel size\n"
-          "  --start SECONDS      begin at that music time (0 to 303.5)\n"
+          "  --start SECONDS      begin at that music time (0 to %.1f)\n"
           "  --loop               play again from 0 at the end, until Escape\n"
           "  --mute               no sound: the show runs on its own clock\n"
           "  --vsync on|off       swap interval (default: the driver's)\n"
@@ -74,7 +74,8 @@ void PrintShowUsage(FILE* to) {
           "Home restarts; F11 or Alt+Enter switch between window and fullscreen.\n"
           "\n"
           "./run passes its arguments here; without a display it renders a video with\n"
-          "build/marvoke-render instead and takes that program's options.\n");
+          "build/marvoke-render instead and takes that program's options.\n",
+          kShowLengthMs / 1000.0);
 }
 
 int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err) {
@@ -132,8 +133,12 @@ int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err
         char* end = nullptr;
         errno = 0;
         double s = strtod(v, &end);
-        if (errno || end == v || *end || !(s >= 0.0) || s * 1000.0 > kShowLengthMs)
-          return Bad(err, "takes seconds from 0 to 303.5, not", "--start", v);
+        if (errno || end == v || *end || !(s >= 0.0) || s * 1000.0 > kShowLengthMs) {
+          char message[64];
+          snprintf(message, sizeof message, "takes seconds from 0 to %.1f, not",
+                   kShowLengthMs / 1000.0);
+          return Bad(err, message, "--start", v);
+        }
         o->startMs = int32_t(std::lround(s * 1000.0));
         break;
       }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "director/show_windows.h"  // kShowLengthMs
+
 enum class ScreenMode { kFullscreen, kDesktop, kWindowed };
 
 struct ShowOptions {
@@ -17,9 +19,6 @@ struct ShowOptions {
   int32_t startMs = 0;    // --start SECONDS, in ms
   bool loop = false;
 };
-
-// The show's length: the timeline ends it at this music time.
-constexpr int32_t kShowLengthMs = 303500;
 
 // Reads argv into *o. Returns -1 when the show should run, otherwise the exit
 // code: 0 after --help or --version (printed on `out`), 2 after an unknown

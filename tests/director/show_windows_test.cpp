@@ -51,3 +51,28 @@ TEST(ShowWindows, LettersNameTheModules) {
   EXPECT_STREQ(ModuleLetter(kNoModule), "-");
   EXPECT_STREQ(ModuleLetter(kModuleCount), "-");
 }
+
+TEST(ShowWindows, FadesCoverTheCutsAndNothingElse) {
+  // The opening fade-in, negative times included, and the zoom into module C
+  // from one millisecond after its envelope starts.
+  ASSERT_NE(ShowFadeAt(-5), nullptr);
+  EXPECT_EQ(ShowFadeAt(0)->kind, kFadeFromBlack);
+  EXPECT_EQ(ShowFadeAt(999)->kind, kFadeFromBlack);
+  EXPECT_EQ(ShowFadeAt(1000), nullptr);
+  EXPECT_EQ(ShowFadeAt(90000), nullptr);
+  const ShowFade* in = ShowFadeAt(90001);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(in->kind, kFadeZoom);
+  EXPECT_EQ(in->curve, kEaseIn);
+  EXPECT_EQ(in->toMs - in->envelopeStartMs, 500);
+  const ShowFade* out = ShowFadeAt(90500);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out->curve, kEaseOut);
+  EXPECT_EQ(ShowFadeAt(90799), out);
+  EXPECT_EQ(ShowFadeAt(90800), nullptr);
+  EXPECT_EQ(ShowFadeAt(kShowLengthMs - 1), nullptr);
+  // Every fade lies inside a module's window: the blank last second has none.
+  int32_t windows = 0;
+  const ShowWindow* w = ShowWindows(&windows);
+  EXPECT_EQ(w[windows - 1].toMs, kShowLengthMs);
+}

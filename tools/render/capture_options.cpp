@@ -34,9 +34,11 @@ const char* const kCaptureFlags[] = {"--video", "--png", "--sheet", "--bench", "
 }  // namespace
 
 const char* CaptureUsage() {
-  return "Usage: marvoke-render [--video FILE] [--png DIR] [--sheet FILE] [options]\n"
+  static const std::string usage =
+      std::string("Usage: marvoke-render [--video FILE] [--png DIR] [--sheet FILE] [options]\n"
          "       marvoke-render --bench [--json] [--bench-frames N] [--fps R]\n"
-         "  --from MS, --to MS     music time range, to exclusive (default 0 to 303500)\n"
+         "  --from MS, --to MS     music time range, to exclusive (default 0 to ") +
+      std::to_string(kShowEndMs) + ")\n"
          "  --fps R                frames per second, e.g. 60 or 60000/1001 (default 60)\n"
          "  --preroll-step MS      pre-roll step below 10000 ms when --from > 0\n"
          "                         (default: the capture's frame rate, exact)\n"
@@ -52,6 +54,7 @@ const char* CaptureUsage() {
          "                         of pixels at or above 245 and at or below 12\n"
          "  --curve FILE.png       those figures and the music's loudness over the show\n"
          "  --curve-of FILE.csv    with --curve: draw from a saved --stats file, render nothing\n";
+  return usage.c_str();
 }
 
 bool WantsCapture(int argc, char** argv) {
@@ -159,7 +162,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       o->crf = int(v);
     } else if (arg == "--sheet-every") {
       if (!ParseInt(value, 1, kShowEndMs, &v)) {
-        *error = "--sheet-every takes 1 to 303500 ms";
+        *error = "--sheet-every takes 1 to " + std::to_string(kShowEndMs) + " ms";
         return false;
       }
       o->sheetEveryMs = int32_t(v);

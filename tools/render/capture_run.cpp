@@ -20,6 +20,7 @@
 #include "frame_stats.h"
 #include "look_stats.h"
 #include "director/show_windows.h"
+#include "modules/modules.h"
 #include "progress.h"
 #include "shell/capture.h"
 #include "core/gl.h"
@@ -304,11 +305,20 @@ struct BenchWindow {
   int mode;  // -1: the module has no mode
   int32_t fromMs, toMs;
 };
-const BenchWindow kWindows[] = {
-    {"B", 0, 0, 30000},       {"E", -1, 30000, 62400},  {"D", 0, 62400, 90500},
-    {"C", 1, 90500, 147000},  {"D", 1, 147000, 162000}, {"A", 1, 162000, 215300},
-    {"B", 1, 215300, 302500},
-};
+// The show's module windows, the blank last second left out; module E has a
+// single mode, printed as none.
+std::vector<BenchWindow> BenchWindows() {
+  int32_t count = 0;
+  const ShowWindow* windows = ShowWindows(&count);
+  std::vector<BenchWindow> out;
+  for (int32_t i = 0; i < count; ++i) {
+    const ShowWindow& w = windows[i];
+    if (w.slot.module == kNoModule) continue;
+    out.push_back({ModuleLetter(w.slot.module), w.slot.module == kModuleE ? -1 : w.slot.mode,
+                   w.fromMs, w.toMs});
+  }
+  return out;
+}
 
 struct BenchResult {
   const BenchWindow* window;
@@ -333,9 +343,10 @@ bool RunBench(const CaptureOptions& o, const ShowHooks& hooks, const char* rende
   const int32_t step = o.prerollStepMs > 0 ? o.prerollStepMs : 500;
   std::vector<BenchResult> results;
   int32_t t = 0;
-  int stretches = int(sizeof kWindows / sizeof kWindows[0]);
+  const std::vector<BenchWindow> windows = BenchWindows();
+  int stretches = int(windows.size());
   for (int w = 0; w < stretches && !stopRequested; ++w) {
-    const BenchWindow& win = kWindows[w];
+    const BenchWindow& win = windows[w];
     int32_t from = win.fromMs + (win.toMs - win.fromMs) / 2;
     for (; t < from && !stopRequested; t += step) {
       hooks.drawFrame(t, hooks.user);

@@ -19,7 +19,7 @@ constexpr int kWidth = 1800, kHeight = 720;
 constexpr int kLeft = 80, kRight = kWidth - 30;
 constexpr int kPicTop = 60, kPicBottom = 440;      // luma 255 .. 0, shares 100 % .. 0
 constexpr int kMusicTop = 490, kMusicBottom = 660;  // 0 .. -60 LUFS
-constexpr double kShowMs = 303500.0;
+constexpr double kShowMs = kShowLengthMs;
 constexpr double kLufsFloor = -60.0;
 
 struct Rgb8 {
