@@ -451,7 +451,6 @@ void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   }
 }
 
-
 void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
   AdvanceModuleD(frameDelta, mode);
   SetLightColour(lamp, 0.8f * frame.glowA, 1.2f * frame.glowA, 1.48f * frame.glowA);
@@ -557,7 +556,6 @@ void ModuleDRippleArithmetic(int32_t which) {
     ModuleDRippleBubble(*o, *noise, frame.clockS);
   ComputeSmoothNormals(*scene, index);
 }
-
 
 // ModuleDUpdate without the cave's relief (kept while its roll holds, made
 // again by the next drawn frame), and the water's level, which the next frame

@@ -67,8 +67,8 @@ bool HandleShowEvent(const SDL_Event& e, ShowClock* clock, uint32_t now) {
       }
       return false;
     case SDL_KEYDOWN:
-      // SDL's key repeats count like presses, except for
-      // the switches, which a held key would flip back and forth.
+      // SDL's key repeats count like presses, except for the switches, which
+      // a held key would flip back and forth.
       switch (e.key.keysym.sym) {
         case SDLK_ESCAPE:
           quitRequested = 1;

@@ -49,7 +49,7 @@ TEST(FrameClock, FrameTimesAreFlooredFromTheStart) {
 
 TEST(FrameClock, CountCoversExactlyTheRange) {
   FrameRate r60 = Rate("60");
-  EXPECT_EQ(FrameCount(0, kShowEndMs, r60), 18210);
+  EXPECT_EQ(FrameCount(0, kShowLengthMs, r60), 18210);
   EXPECT_EQ(FrameCount(0, 1000, r60), 60);
   EXPECT_EQ(FrameCount(0, 1, r60), 1);
   EXPECT_EQ(FrameCount(100, 100, r60), 0);
@@ -99,7 +99,7 @@ TEST(CaptureOptions, ParsesAndValidates) {
   CaptureOptions d;
   ASSERT_TRUE(Parse({"--sheet", "s.png"}, &d, &error)) << error;
   EXPECT_EQ(d.fromMs, 0);
-  EXPECT_EQ(d.toMs, kShowEndMs);
+  EXPECT_EQ(d.toMs, kShowLengthMs);
   EXPECT_EQ(d.fps.num, 60);
   EXPECT_EQ(d.musicPath, "Music/quendel2b.ogg");
 

@@ -38,7 +38,7 @@ const char* CaptureUsage() {
       std::string("Usage: marvoke-render [--video FILE] [--png DIR] [--sheet FILE] [options]\n"
          "       marvoke-render --bench [--json] [--bench-frames N] [--fps R]\n"
          "  --from MS, --to MS     music time range, to exclusive (default 0 to ") +
-      std::to_string(kShowEndMs) + ")\n"
+      std::to_string(kShowLengthMs) + ")\n"
          "  --fps R                frames per second, e.g. 60 or 60000/1001 (default 60)\n"
          "  --preroll-step MS      pre-roll step below 10000 ms when --from > 0\n"
          "                         (default: the capture's frame rate, exact)\n"
@@ -142,8 +142,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       }
       sizeGiven = true;
     } else if (arg == "--from" || arg == "--to") {
-      if (!ParseInt(value, 0, kShowEndMs, &v)) {
-        *error = arg + " takes a music time in ms from 0 to " + std::to_string(kShowEndMs);
+      if (!ParseInt(value, 0, kShowLengthMs, &v)) {
+        *error = arg + " takes a music time in ms from 0 to " + std::to_string(kShowLengthMs);
         return false;
       }
       (arg == "--from" ? o->fromMs : o->toMs) = int32_t(v);
@@ -161,8 +161,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
       }
       o->crf = int(v);
     } else if (arg == "--sheet-every") {
-      if (!ParseInt(value, 1, kShowEndMs, &v)) {
-        *error = "--sheet-every takes 1 to " + std::to_string(kShowEndMs) + " ms";
+      if (!ParseInt(value, 1, kShowLengthMs, &v)) {
+        *error = "--sheet-every takes 1 to " + std::to_string(kShowLengthMs) + " ms";
         return false;
       }
       o->sheetEveryMs = int32_t(v);

@@ -17,7 +17,7 @@ struct CaptureOptions {
   bool json = false;      // --json (with --bench)
 
   int32_t fromMs = 0;            // --from MS
-  int32_t toMs = kShowEndMs;     // --to MS, exclusive
+  int32_t toMs = kShowLengthMs;  // --to MS, exclusive
   FrameRate fps;                 // --fps, 60 by default
   int32_t prerollStepMs = 0;     // --preroll-step MS; 0: the capture's own frame rate
   bool prerollDraw = false;      // --preroll-draw: draw every pre-roll frame

@@ -6,15 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "director/show_windows.h"
+#include "director/show_windows.h"  // kShowLengthMs: a capture's default end
 
 struct FrameRate {
   int64_t num = 60;  // frames per den seconds
   int64_t den = 1;
 };
-
-// The timeline asks to quit at this music time; the last frame drawn is before it.
-constexpr int32_t kShowEndMs = kShowLengthMs;
 
 // "60", "60000/1001" or "29.97"; positive and at most 1000 frames per second
 // (faster rates would draw several frames at the same millisecond).

@@ -19,7 +19,6 @@ constexpr int kWidth = 1800, kHeight = 720;
 constexpr int kLeft = 80, kRight = kWidth - 30;
 constexpr int kPicTop = 60, kPicBottom = 440;      // luma 255 .. 0, shares 100 % .. 0
 constexpr int kMusicTop = 490, kMusicBottom = 660;  // 0 .. -60 LUFS
-constexpr double kShowMs = kShowLengthMs;
 constexpr double kLufsFloor = -60.0;
 
 struct Rgb8 {
@@ -52,7 +51,7 @@ struct Canvas {
   }
 };
 
-double X(double ms) { return kLeft + (kRight - kLeft) * std::clamp(ms / kShowMs, 0.0, 1.0); }
+double X(double ms) { return kLeft + (kRight - kLeft) * std::clamp(ms / kShowLengthMs, 0.0, 1.0); }
 double PicY(double share) { return kPicBottom - (kPicBottom - kPicTop) * std::clamp(share, 0.0, 1.0); }
 double MusicY(double lufs) {
   double f = (std::clamp(lufs, kLufsFloor, 0.0) - kLufsFloor) / -kLufsFloor;
