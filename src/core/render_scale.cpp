@@ -6,16 +6,22 @@
 #include "core/gl.h"
 #include "core/settings.h"
 
-bool ParseRenderScale(const char* text, const char* option, float* scale, FILE* err) {
+bool ReadRenderScale(const char* text, float* scale) {
   char* end = nullptr;
   const double s = text ? strtod(text, &end) : 0.0;
   if (!text || end == text || *end != '\0' || !std::isfinite(s) || s < kMinRenderScale ||
-      s > kMaxRenderScale) {
+      s > kMaxRenderScale)
+    return false;
+  *scale = float(s);
+  return true;
+}
+
+bool ParseRenderScale(const char* text, const char* option, float* scale, FILE* err) {
+  if (!ReadRenderScale(text, scale)) {
     fprintf(err, "%s takes a render scale from %g to %g (1 is 1024 x 512), not \"%s\"\n", option,
             double(kMinRenderScale), double(kMaxRenderScale), text ? text : "");
     return false;
   }
-  *scale = float(s);
   return true;
 }
 

@@ -13,6 +13,8 @@ constexpr float kMaxRenderScale = 4.0f;
 // [kMinRenderScale, kMaxRenderScale] prints a line naming `option` to `err`
 // and returns false, leaving *scale alone.
 bool ParseRenderScale(const char* text, const char* option, float* scale, FILE* err = stderr);
+// The same without the message, for callers that word their own.
+bool ReadRenderScale(const char* text, float* scale);
 
 // Area width for S: 1024 S rounded to a multiple of 8, so the height (half of
 // it) and the small target sizes (quarters and halves) are exact integers.

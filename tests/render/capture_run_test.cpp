@@ -74,7 +74,7 @@ TEST_F(CaptureRunTest, PreRollThenEveryFrameAtItsExactTime) {
   for (int n = 0; n < 6; ++n) {
     EXPECT_EQ(s.times[pre + n], expected[n]);
     char path[512];
-    snprintf(path, sizeof path, "%s/frame_%06d.png", dir.c_str(), n);
+    snprintf(path, sizeof path, "%s/frame_%06d.png", dir.c_str(), expected[n]);
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
     ASSERT_TRUE(ReadPngRgb(path, &w, &h, &rgb)) << path;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "capture_options.h"
+#include "render_options.h"
 #include "contact_sheet.h"
 #include "frame_clock.h"
 #include "frame_stats.h"
@@ -21,7 +22,12 @@ FrameRate Rate(const char* text) {
 
 bool Parse(std::vector<const char*> args, CaptureOptions* o, std::string* error) {
   args.insert(args.begin(), "marvoke-render");
-  return ParseCaptureOptions(int(args.size()), const_cast<char**>(args.data()), o, error);
+  RenderCommand command;
+  const bool ok = ParseRenderCommand(int(args.size()), const_cast<char**>(args.data()), &command,
+                                     error);
+  *o = command.capture;
+  if (ok && command.mode != RenderMode::kCapture) *error = "not a capture";
+  return ok && command.mode == RenderMode::kCapture;
 }
 
 }  // namespace

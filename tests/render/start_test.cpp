@@ -34,9 +34,10 @@ void ExpectSteppedStartDrawsAsAPlay(int32_t at) {
   const std::string stepped = TestDir("start-stepped-" + tag), drawn = TestDir("start-drawn-" + tag);
   Capture(at, false, stepped);
   Capture(at, true, drawn);
+  const int32_t offsets[] = {0, 16, 33};  // 60 fps, floored to whole ms
   for (int n = 0; n < 3; ++n) {
     char name[32];
-    snprintf(name, sizeof name, "/frame_%06d.png", n);
+    snprintf(name, sizeof name, "/frame_%06d.png", int(at + offsets[n]));
     const std::string a = ReadFile(stepped + name), b = ReadFile(drawn + name);
     ASSERT_FALSE(a.empty()) << stepped + name;
     EXPECT_TRUE(a == b) << "frame " << n << " differs: " << stepped + name << " " << drawn + name;

@@ -47,11 +47,11 @@ TEST(RenderTool, WritesFramesAtTheAskedTimesFromAnyFolder) {
   EXPECT_NE(std::string::npos, out.find("Initialization finished in ")) << out;
   EXPECT_EQ(std::string::npos, out.find("Time: ")) << "frame lines are off by default";
   int w = 0, h = 0, brightest = 255;
-  ASSERT_TRUE(Inspect((dir / "frames/frame-000000.png").string(), &w, &h, &brightest)) << out;
+  ASSERT_TRUE(Inspect((dir / "frames/frame_000000.png").string(), &w, &h, &brightest)) << out;
   EXPECT_EQ(1024, w);
   EXPECT_EQ(768, h);
   EXPECT_LE(brightest, 2);  // fully dark at the start of the opening fade-in
-  EXPECT_TRUE(fs::exists(dir / "frames/frame-000250.png")) << out;
+  EXPECT_TRUE(fs::exists(dir / "frames/frame_000250.png")) << out;
   fs::remove_all(dir);
 
   out.clear();
@@ -88,7 +88,7 @@ TEST(RenderTool, ScaleAndWindowOptions) {
       << out;
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  const std::string path = (dir / "frame-020000.png").string();
+  const std::string path = (dir / "frame_020000.png").string();
   ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << out;
   image.format = PNG_FORMAT_RGB;
   std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));

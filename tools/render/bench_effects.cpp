@@ -17,9 +17,6 @@
 
 namespace {
 
-bool benchEffects = false;
-bool SetBenchEffects(const char*) { return benchEffects = true; }
-
 // Coloured bands and blocks over the render area, so blending and filtering
 // work on varied texels.
 void DrawTestPicture() {
@@ -74,6 +71,8 @@ void UseSize(RenderTarget* t, int small) {
   else
     SetOrthoWindow(t->fullWidth, t->fullHeight);
 }
+
+}  // namespace
 
 bool RunBenchEffects() {
   printf("Screen effects on %s (ms per call)\n",
@@ -172,14 +171,4 @@ bool RunBenchEffects() {
   FreeRenderTarget(fade);
   FreeRenderTarget(shared);
   return true;
-}
-
-}  // namespace
-
-void RegisterBenchEffects() {
-  AddRenderOption({"--bench-effects", nullptr,
-                     "print the time of each screen effect at the show's sizes",
-                     SetBenchEffects});
-  AddRenderJob({"bench-effects", 90, [] { return benchEffects ? 1 : 0; }, nullptr,
-                  RunBenchEffects});
 }

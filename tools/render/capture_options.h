@@ -1,4 +1,5 @@
-// Command line of the offline renderer's capture, sheet and benchmark modes.
+// What the offline renderer's capture, sheet and benchmark modes do (read
+// from the command line by render_options.h).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -35,15 +36,6 @@ struct CaptureOptions {
   int gpu = -1;                 // --gpu N: headless device index, -1 for the first that works
 };
 
-// True when the command line asks for anything this parser handles
-// (so the caller can leave other command lines to its own parser).
-bool WantsCapture(int argc, char** argv);
-
-// Parses argv[1..]; on failure returns false with a one-line reason.
-bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* options, std::string* error);
-
 // Whether the encoder can take a WxH picture in this pixel format (4:2:0 and
 // 4:2:2 formats need even sizes); false with the reason otherwise.
 bool CheckVideoSize(int width, int height, const std::string& pixFmt, std::string* error);
-
-const char* CaptureUsage();

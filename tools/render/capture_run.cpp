@@ -22,6 +22,7 @@
 #include "director/show_windows.h"
 #include "modules/modules.h"
 #include "progress.h"
+#include "render_options.h"
 #include "shell/capture.h"
 #include "core/gl.h"
 #include "core/present.h"
@@ -203,7 +204,7 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
   Progress progress;
   BeginProgress(&progress, log, video ? "Encoding" : "Rendering", r->framesPlanned);
   double start = WallSeconds();
-  char pngPath[4096];
+  std::string pngPath;
   for (int64_t n = 0; n < r->framesPlanned; ++n) {
     if (stopRequested || OutputClosed(log)) {
       r->interrupted = true;
@@ -224,8 +225,8 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
       }
     }
     if (!o.pngDir.empty()) {
-      snprintf(pngPath, sizeof pngPath, "%s/frame_%06" PRId64 ".png", o.pngDir.c_str(), n);
-      if (!WritePng(pngPath, width, height, frame.data(), true)) {
+      pngPath = o.pngDir + "/" + PngFrameName(t);
+      if (!WritePng(pngPath.c_str(), width, height, frame.data(), true)) {
         r->failed = true;
         break;
       }
@@ -291,7 +292,7 @@ void PrintCaptureSummary(const CaptureOptions& o, const CaptureResult& r, FILE* 
   if (!o.videoPath.empty())
     fprintf(log, "Video: %s (%dx%d, %s)\n", o.videoPath.c_str(), o.outWidth, o.outHeight,
             o.codec.c_str());
-  if (!o.pngDir.empty()) fprintf(log, "Frames: %s/frame_NNNNNN.png\n", o.pngDir.c_str());
+  if (!o.pngDir.empty()) fprintf(log, "Frames: %s/frame_TTTTTT.png (T: music ms)\n", o.pngDir.c_str());
   if (!o.sheetPath.empty()) fprintf(log, "Contact sheet: %s\n", o.sheetPath.c_str());
   if (!o.statsPath.empty()) fprintf(log, "Frame statistics: %s\n", o.statsPath.c_str());
   fflush(log);

@@ -17,11 +17,6 @@ int framesSaved = 0;
 bool writeFailed = false;
 std::vector<uint8_t> frame;  // reused for every frame
 
-bool SetLoadingDir(const char* value) {
-  loadingDir = AbsolutePath(value);
-  return true;
-}
-
 void SaveLoadingFrame(int number, void*) {
   ReadFramebufferRgb(screenWidth, screenHeight, &frame);
   char name[32];
@@ -33,7 +28,10 @@ void SaveLoadingFrame(int number, void*) {
     writeFailed = true;
 }
 
-void HookLoadingFrames() {
+}  // namespace
+
+void HookLoadingFrames(const std::string& folder) {
+  loadingDir = folder;
   std::error_code error;
   std::filesystem::create_directories(loadingDir, error);
   SetLoadingFrameHook(SaveLoadingFrame, nullptr);
@@ -49,11 +47,3 @@ bool ReportLoadingFrames() {
   return true;
 }
 
-}  // namespace
-
-void RegisterLoadingPng() {
-  AddRenderOption({"--loading-png", "DIR", "save each loading frame as DIR/loading_NN.png",
-                     SetLoadingDir});
-  AddRenderJob({"loading-png", 5, [] { return loadingDir.empty() ? 0 : 1; },
-                  HookLoadingFrames, ReportLoadingFrames});
-}

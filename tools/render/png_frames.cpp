@@ -4,66 +4,47 @@
 #include <vector>
 
 #include "render.h"
+#include "render_options.h"
 #include "shell/capture.h"
 #include "core/settings.h"
 
 namespace {
 
-std::vector<int32_t> times;
-std::string folder;
-
-bool SetAt(const char* v) { return ParseTimeList(v, &times); }
-bool SetPng(const char* v) {
-  folder = AbsolutePath(v);
-  return true;
-}
-
-int Wanted() {
-  if (times.empty() && folder.empty()) return 0;
-  if (times.empty() || folder.empty()) {
-    fprintf(stderr, "--at and --png go together.\n");
-    return -1;
-  }
-  return 1;
-}
-
 struct Progress {
+  const std::vector<int32_t>* times;
+  std::string folder;
   size_t next = 0;
   bool ok = true;
+  std::vector<uint8_t> rgb;  // reused for every frame
 };
 
 bool VisitFrame(int32_t t, void* user) {
   Progress* p = static_cast<Progress*>(user);
-  if (t != times[p->next]) return true;
-  char name[32];
-  snprintf(name, sizeof name, "frame-%06d.png", int(t));
-  std::string path = (std::filesystem::path(folder) / name).string();
-  std::vector<uint8_t> rgb;
-  ReadFramebufferRgb(screenWidth, screenHeight, &rgb);
-  if (WritePng(path.c_str(), screenWidth, screenHeight, rgb.data(), true)) {
+  if (t != (*p->times)[p->next]) return true;
+  std::string path = (std::filesystem::path(p->folder) / PngFrameName(t)).string();
+  ReadFramebufferRgb(screenWidth, screenHeight, &p->rgb);
+  if (WritePng(path.c_str(), screenWidth, screenHeight, p->rgb.data(), true)) {
     printf("Wrote %s\n", path.c_str());
   } else {
     p->ok = false;
   }
-  return ++p->next < times.size() && p->ok;
-}
-
-bool Run() {
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    fprintf(stderr, "Can't create %s: %s\n", folder.c_str(), error.message().c_str());
-    return false;
-  }
-  Progress progress;
-  StepShow(times, VisitFrame, &progress);
-  return progress.ok;
+  return ++p->next < p->times->size() && p->ok;
 }
 
 }  // namespace
 
-void RegisterPngFrames() {
-  AddRenderOption({"--at", "T1,T2,...", "music times in ms of the frames to write", SetAt});
-  AddRenderOption({"--png", "DIR", "with --at: write those frames as DIR/frame-TTTTTT.png", SetPng});
-  AddRenderJob({"png frames", 10, Wanted, nullptr, Run});
+bool RunPngFrames(const std::vector<int32_t>& times, const std::string& folder, FrameRate rate) {
+  if (times.empty()) return true;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    fprintf(stderr, "marvoke-render: can't create %s: %s\n", folder.c_str(),
+            error.message().c_str());
+    return false;
+  }
+  Progress progress;
+  progress.times = &times;
+  progress.folder = folder;
+  StepShow(times, rate, VisitFrame, &progress);
+  return progress.ok;
 }
