@@ -45,6 +45,9 @@ TEST(RenderOptions, ValuesTakeEitherSpellingAndModesFollowTheOutputs) {
   EXPECT_EQ(frames.command.mode, RenderMode::kFrames);
   EXPECT_EQ(frames.command.atTimes, (std::vector<int32_t>{15000, 90600}));
   EXPECT_EQ(frames.command.capture.fps.den, 1001);
+  // Any encoder goes into Matroska, VP9 into WebM.
+  EXPECT_TRUE(Parse({"--video", "x.mkv", "--codec", "ffv1"}).ok);
+  EXPECT_TRUE(Parse({"--video", "X.WEBM", "--codec", "libvpx-vp9"}).ok);
   // --png without --at captures every frame.
   EXPECT_EQ(Parse({"--png", "d"}).command.mode, RenderMode::kCapture);
   // Nothing asked: the start-up and loading alone.
@@ -90,6 +93,9 @@ TEST(RenderOptions, BadLinesAreNamedInOneLine) {
       {{"--size", "640x480", "--png", "d"}, "--size scales the encoded video"},
       {{"--json"}, "--json goes with --bench"},
       {{"stray"}, "unexpected argument \"stray\""},
+      {{"--video", "x.webm"}, "WebM file cannot hold libx264"},
+      {{"--video", "x.mp4", "--codec", "libvpx"}, "MP4 file cannot hold libvpx"},
+      {{"--video", "x.avi"}, "can't tell the container"},
   };
   for (const auto& c : cases) {
     Parsed p = Parse(c.args);

@@ -6,11 +6,79 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 extern char** environ;
+
+namespace {
+
+bool EndsWith(const std::string& text, const char* tail) {
+  const size_t n = strlen(tail);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (tolower(static_cast<unsigned char>(text[text.size() - n + i])) != tail[i]) return false;
+  return true;
+}
+
+bool StartsWith(const std::string& text, const char* head) {
+  return text.compare(0, strlen(head), head) == 0;
+}
+
+}  // namespace
+
+Container ContainerOf(const std::string& path) {
+  if (EndsWith(path, ".mp4") || EndsWith(path, ".m4v")) return Container::kMp4;
+  if (EndsWith(path, ".mov")) return Container::kMov;
+  if (EndsWith(path, ".webm")) return Container::kWebm;
+  if (EndsWith(path, ".mkv")) return Container::kMatroska;
+  return Container::kUnknown;
+}
+
+bool CheckCodecAndContainer(const std::string& path, const std::string& codec,
+                            std::string* error) {
+  const Container c = ContainerOf(path);
+  if (c == Container::kUnknown) {
+    *error = "can't tell the container of " + path +
+             ": name the video .mp4, .mov, .mkv or .webm";
+    return false;
+  }
+  // WebM takes only VP8, VP9 and AV1; MP4 and MOV take neither VP8 nor the
+  // lossless intra codecs; Matroska takes them all.
+  const bool vpx = StartsWith(codec, "libvpx");
+  const bool av1 = StartsWith(codec, "libaom") || StartsWith(codec, "libsvtav1") ||
+                   StartsWith(codec, "librav1e");
+  bool ok = true;
+  if (c == Container::kWebm) ok = vpx || av1;
+  if (c == Container::kMp4 || c == Container::kMov)
+    ok = codec != "libvpx" && codec != "ffv1" && codec != "huffyuv" && codec != "utvideo";
+  if (!ok) {
+    const char* names[] = {"MP4", "MOV", "WebM", "Matroska", "?"};
+    *error = std::string("a ") + names[int(c)] + " file cannot hold " + codec +
+             (c == Container::kWebm ? " video (WebM takes libvpx, libvpx-vp9 or libaom-av1)"
+                                    : " video (Matroska, .mkv, can)");
+    return false;
+  }
+  return true;
+}
+
+VideoFit FitVideo(int frameWidth, int frameHeight, int outWidth, int outHeight) {
+  VideoFit f{outWidth, outHeight, 0, 0};
+  // The larger picture of the frame's shape that fits, in even pixels so 4:2:0 stays whole.
+  const int64_t byWidth = int64_t(outWidth) * frameHeight, byHeight = int64_t(outHeight) * frameWidth;
+  if (byWidth > byHeight) {
+    f.width = int(byHeight / frameHeight) & ~1;
+  } else if (byWidth < byHeight) {
+    f.height = int(byWidth / frameWidth) & ~1;
+  }
+  if (f.width < 2) f.width = 2;
+  if (f.height < 2) f.height = 2;
+  f.x = ((outWidth - f.width) / 2) & ~1;
+  f.y = ((outHeight - f.height) / 2) & ~1;
+  return f;
+}
 
 std::vector<std::string> EncoderCommand(const EncoderSettings& s) {
   char size[32];
@@ -28,20 +96,42 @@ std::vector<std::string> EncoderCommand(const EncoderSettings& s) {
   }
   a.insert(a.end(), {"-map", "0:v:0"});
   if (audio) a.insert(a.end(), {"-map", "1:a:0"});
+  // The conversion itself uses the BT.709 matrix and limited range that
+  // players assume for HD video, and the file says so; an RGB output format
+  // is left as it is. The picture keeps its shape inside the asked size
+  // (black bars), with square pixels.
+  const bool yuv = s.pixFmt.compare(0, 3, "yuv") == 0 || s.pixFmt.compare(0, 2, "nv") == 0;
+  const VideoFit fit = FitVideo(s.frameWidth, s.frameHeight, s.outWidth, s.outHeight);
   std::string filter = "vflip";
-  if (s.outWidth != s.frameWidth || s.outHeight != s.frameHeight)
-    filter += ",scale=" + std::to_string(s.outWidth) + ":" + std::to_string(s.outHeight) +
+  if (fit.width != s.frameWidth || fit.height != s.frameHeight || yuv) {
+    filter += ",scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
               ":flags=bicubic";
+    if (yuv) filter += ":out_color_matrix=bt709:out_range=tv";
+  }
+  filter += ",format=" + s.pixFmt;
+  if (fit.width != s.outWidth || fit.height != s.outHeight)
+    filter += ",pad=" + std::to_string(s.outWidth) + ":" + std::to_string(s.outHeight) + ":" +
+              std::to_string(fit.x) + ":" + std::to_string(fit.y) + ":black";
+  filter += ",setsar=1";
   a.insert(a.end(), {"-vf", filter, "-c:v", s.codec, "-pix_fmt", s.pixFmt});
+  if (yuv)
+    a.insert(a.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc",
+                       "bt709", "-color_range", "tv"});
+  // A keyframe at least every second, so players and editors seek quickly.
+  a.insert(a.end(), {"-g", std::to_string((s.fps.num + s.fps.den - 1) / s.fps.den)});
   if (audio && s.padAudio) a.insert(a.end(), {"-af", "apad"});
   if (s.codec == "libx264" || s.codec == "libx265")
     a.insert(a.end(), {"-preset", s.preset, "-crf", std::to_string(s.crf)});
   else if (s.codec == "libvpx-vp9" || s.codec == "libaom-av1")
     a.insert(a.end(), {"-crf", std::to_string(s.crf), "-b:v", "0"});
   if (audio) {
-    // An interrupted capture has less video than the audio asked for: the
-    // shortest stream sets the file's end.
-    a.insert(a.end(), {"-c:a", "aac", "-b:a", "192k", "-shortest"});
+    // 48 kHz as video sites and editors expect; AAC where the container
+    // takes it, Opus in WebM and Matroska. An interrupted capture has less
+    // video than the audio asked for: the shortest stream sets the file's end.
+    const bool opus = ContainerOf(s.outputPath) == Container::kWebm ||
+                      ContainerOf(s.outputPath) == Container::kMatroska;
+    a.insert(a.end(), {"-ar", "48000", "-c:a", opus ? "libopus" : "aac", "-b:a", "320k",
+                       "-shortest"});
   }
   // The index goes to the front once the capture ends, so players can stream it.
   a.insert(a.end(), {"-movflags", "+faststart", s.outputPath});

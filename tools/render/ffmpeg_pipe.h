@@ -36,6 +36,23 @@ struct Encoder {
   int64_t framesWritten = 0;
 };
 
+// The video file's container, from its name.
+enum class Container { kMp4, kMov, kWebm, kMatroska, kUnknown };
+Container ContainerOf(const std::string& path);
+
+// Whether the container named by the file's extension can hold this video
+// encoder's stream (the audio is chosen to fit: AAC in MP4 and MOV, Opus in
+// WebM and Matroska); false with the reason. Checked before anything loads.
+bool CheckCodecAndContainer(const std::string& path, const std::string& codec,
+                            std::string* error);
+
+// Where a frameWidth x frameHeight picture goes in an outWidth x outHeight
+// video: the largest size of the same shape that fits, centred, even-sized.
+struct VideoFit {
+  int width, height, x, y;
+};
+VideoFit FitVideo(int frameWidth, int frameHeight, int outWidth, int outHeight);
+
 // The full ffmpeg command line for these settings (argv[0] included).
 std::vector<std::string> EncoderCommand(const EncoderSettings& settings);
 

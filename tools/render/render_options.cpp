@@ -9,6 +9,7 @@
 
 #include "core/command_line.h"
 #include "core/render_scale.h"
+#include "ffmpeg_pipe.h"
 
 namespace {
 
@@ -209,6 +210,8 @@ bool CheckCombination(RenderCommand* c, bool atGiven, bool sizeGiven, std::strin
     return false;
   }
   if (sizeGiven && !CheckVideoSize(o.outWidth, o.outHeight, o.pixFmt, error)) return false;
+  // A pair of encoder and container that cannot work fails here, not after loading.
+  if (!o.videoPath.empty() && !CheckCodecAndContainer(o.videoPath, o.codec, error)) return false;
   return true;
 }
 
