@@ -14,8 +14,11 @@ void ShowSdlBox(const char* text, const char* caption) {
 }
 
 MessageBoxFunction fileErrorBox = ShowSdlBox;
+int fileReadErrors = 0;
 
 }  // namespace
+
+int FileReadErrorCount() { return fileReadErrors; }
 
 void SetFileErrorBox(MessageBoxFunction box) { fileErrorBox = box ? box : ShowSdlBox; }
 
@@ -23,6 +26,7 @@ void ReportFileReadError(const char* path) {
   char text[1024];
   std::snprintf(text, sizeof text, "Can't load file %s", path);
   std::fprintf(stderr, "%s\n", text);
+  ++fileReadErrors;
   fileErrorBox(text, "File read error");
   quitRequested = 1;
 }

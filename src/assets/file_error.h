@@ -7,6 +7,10 @@
 // at its next pass.
 void ReportFileReadError(const char* path);
 
+// How many files could not be read since the program started: the player and
+// the renderer end with exit code 1 when any could not, whatever came after.
+int FileReadErrorCount();
+
 // The box itself; the default shows an SDL message box with one OK button and
 // no owner window. Tests swap it for one that records the text.
 using MessageBoxFunction = void (*)(const char* text, const char* caption);

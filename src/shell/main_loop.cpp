@@ -1,16 +1,19 @@
 #include "shell/main_loop.h"
 
 #include <SDL.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
+#include "assets/file_error.h"
 #include "director/shared.h"
 #include "director/timeline.h"
 #include "core/gl.h"
 #include "core/render_scale.h"
 #include "shell/options.h"
+#include "shell/overlay.h"
 #include "shell/clock.h"
 #include "shell/data_path.h"
 #include "shell/music_stream.h"
@@ -28,6 +31,21 @@ void (*loopHook)(int, void*) = nullptr;
 bool restartRequested = false;
 bool escapePressed = false;  // tells Escape from the end of the show
 void* loopHookUser = nullptr;
+
+// Ctrl-C and SIGTERM end the show the way Escape does, and the exit code
+// says which signal it was. Installed before SDL starts, so SDL keeps them.
+volatile sig_atomic_t stopSignal = 0;
+void OnStopSignal(int signal) {
+  stopSignal = signal;
+  quitRequested = 1;
+}
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 int32_t StreamGetTime(void* s) { return GetMusicStreamTime(static_cast<MusicStream*>(s)); }
 void StreamSetTime(void* s, int32_t ms) { SetMusicStreamTime(static_cast<MusicStream*>(s), ms); }
@@ -129,6 +147,8 @@ int RunShow(const ShowRunOptions& options) {
   if (dataFolder ? chdir(dataFolder) != 0 : !EnterExecutableFolder())
     fprintf(stderr, "Can't enter the data folder; reading data from the working directory.\n");
 
+  stopSignal = 0;
+  CatchStopSignals();
   int exitCode = 0;
   if (!OpenShowWindow(options.window, &exitCode)) return exitCode;
   if (options.scaleAuto) {
@@ -150,9 +170,17 @@ int RunShow(const ShowRunOptions& options) {
   escapePressed = false;
   startTime = options.startMs;
   // Every module where a play from 0 would have left it, without drawing.
+  // The frame before the start is drawn, unseen, to seed the passes that
+  // read the previous frame; it prints no Time line, so the first one is the
+  // first frame shown.
   if (startTime > 0) {
     const int32_t last = PrerollShow(startTime);
-    if (last >= 0) DrawShowFrame(last, TickCount());
+    if (last >= 0) {
+      const bool lines = FrameLinesEnabled();
+      SetFrameLinesEnabled(false);
+      DrawShowFrame(last, TickCount());
+      SetFrameLinesEnabled(lines);
+    }
   }
 
   ShowClock clock;
@@ -194,5 +222,6 @@ int RunShow(const ShowRunOptions& options) {
   CloseShowWindow();
   SDL_Quit();
   ReportGlErrors();
-  return 0;
+  if (stopSignal) return 128 + stopSignal;
+  return FileReadErrorCount() > 0 ? 1 : 0;
 }

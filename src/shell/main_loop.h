@@ -21,9 +21,11 @@ struct ShowRunOptions {
   bool mute = false;       // --mute: the tick clock, no sound
 };
 
-// Runs the whole show and returns its exit code: 0 on the show's own ways out,
-// 1 without a display, 2 for a display number out of range or sizes the GL
-// cannot draw.
+// Runs the whole show and returns its exit code: 0 on the show's own ways out
+// (the end, Escape, a refused windowed fallback); 1 without a display, when
+// the window or context fails, or when a data file could not be read; 2 for a
+// display number out of range or sizes the GL cannot draw; 130 after Ctrl-C
+// and 143 after SIGTERM.
 int RunShow(const ShowRunOptions& options = ShowRunOptions());
 
 // Acts on one SDL event (keys, resize, close). Returns true for SDL_QUIT,

@@ -8,11 +8,8 @@
 #include <cstring>
 
 #include "core/area_target.h"
+#include "core/command_line.h"
 #include "core/render_scale.h"
-
-#ifndef MARVOKE_VERSION
-#define MARVOKE_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -40,13 +37,10 @@ bool ParseSize(const char* text, int32_t* w, int32_t* h) {
   return true;
 }
 
+// One line naming the fault and a pointer to --help, exit code 2.
 int Bad(FILE* err, const char* message, const char* option, const char* value) {
-  if (value)
-    fprintf(err, "marvoke: %s: %s \"%s\"\n", option, message, value);
-  else
-    fprintf(err, "marvoke: %s: %s\n", option, message);
-  PrintShowUsage(err);
-  return 2;
+  if (value) return UsageError(err, "marvoke", "%s: %s \"%s\"", option, message, value);
+  return UsageError(err, "marvoke", "%s: %s", option, message);
 }
 
 }  // namespace
@@ -97,12 +91,25 @@ int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
+  // --help and --version answer wherever they stand, before any fault is named.
+  switch (FindHelpRequest(argc, argv)) {
+    case HelpRequest::kHelp: PrintShowUsage(out); return 0;
+    case HelpRequest::kVersion: fprintf(out, "marvoke %s\n", MarvokeVersion()); return 0;
+    case HelpRequest::kNone: break;
+  }
   optind = 0;  // a full rescan, so tests can parse more than once
   opterr = 0;  // our own messages
   for (;;) {
-    const int c = getopt_long(argc, argv, ":", kLong, nullptr);
+    int index = -1;
+    const int c = getopt_long(argc, argv, ":", kLong, &index);
     if (c == -1) break;
     const char* v = optarg;
+    // A required value is never the next option: "--start --mute" lacks one.
+    if (index >= 0 && kLong[index].has_arg == required_argument && IsMissingValue(v)) {
+      char name[64];
+      snprintf(name, sizeof name, "--%s", kLong[index].name);
+      return Bad(err, "needs a value", name, nullptr);
+    }
     switch (c) {
       case kFullscreen: o->screen = ScreenMode::kFullscreen; break;
       case kDesktop: o->screen = ScreenMode::kDesktop; break;
@@ -120,9 +127,11 @@ int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err
           o->scaleAuto = true;
         } else {
           float s = 1.0f;
-          if (!ParseRenderScale(v, "--scale", &s, err)) {
-            PrintShowUsage(err);
-            return 2;
+          if (!ReadRenderScale(v, &s)) {
+            char message[96];
+            snprintf(message, sizeof message, "takes %g to %g or auto (1 is a 1024x512 area), not",
+                     double(kMinRenderScale), double(kMaxRenderScale));
+            return Bad(err, message, "--scale", v);
           }
           o->scaleAuto = false;
           o->scale = s;
@@ -149,15 +158,20 @@ int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err
         else if (strcmp(v, "off") == 0) o->vsync = 0;
         else return Bad(err, "takes on or off, not", "--vsync", v);
         break;
-      case kHelp: PrintShowUsage(out); return 0;
-      case kVersion: fprintf(out, "marvoke %s\n", MARVOKE_VERSION); return 0;
+      case kHelp:
+      case kVersion: break;  // answered before parsing
       case ':': {
-        const char* name = optind > 0 && optind <= argc ? argv[optind - 1] : "?";
-        return Bad(err, "needs a value", name, nullptr);
+        char name[64];
+        return Bad(err, "needs a value", LastOptionName(argc, argv, name, sizeof name), nullptr);
       }
       default: {
-        const char* name = optind > 0 && optind <= argc ? argv[optind - 1] : "?";
-        return Bad(err, "unknown option (or one that takes no value)", name, nullptr);
+        // A known flag given a value ("--loop=1") is named as such.
+        char name[64];
+        LastOptionName(argc, argv, name, sizeof name);
+        for (const option* l = kLong; l->name; ++l)
+          if (l->has_arg == no_argument && strcmp(name + 2, l->name) == 0)
+            return Bad(err, "takes no value", name, nullptr);
+        return UsageError(err, "marvoke", "unknown option %s", name);
       }
     }
   }

@@ -129,3 +129,4 @@ void DrawOverlayText(float x, float y, float size, float alignment, const char* 
 }
 
 void SetFrameLinesEnabled(bool enabled) { frameLinesEnabled = enabled; }
+bool FrameLinesEnabled() { return frameLinesEnabled; }

@@ -41,3 +41,4 @@ void DrawOverlayText(float x, float y, float size, float alignment, const char* 
 // The per-frame "Time/Fps" lines on standard output; on by default. The video
 // capture turns them off.
 void SetFrameLinesEnabled(bool enabled);
+bool FrameLinesEnabled();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/present.h"
 #include "core/settings.h"
@@ -88,7 +89,7 @@ void ShowErrorBox(const char* text, const char* caption) {
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, window);
 }
 
-bool AskYesNo(const char* text, const char* caption) {
+Answer AskYesNo(const char* text, const char* caption) {
   const SDL_MessageBoxButtonData buttons[] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
       {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
@@ -97,19 +98,24 @@ bool AskYesNo(const char* text, const char* caption) {
                                 nullptr};
   int answer = 0;
   if (SDL_ShowMessageBox(&data, &answer) != 0) {
-    // No box on this display: nobody said Yes.
-    fprintf(stderr, "%s: %s\n", caption, text);
-    return false;
+    // No box on this display: nobody could answer.
+    fprintf(stderr, "%s: %s\n(no message box could be shown: %s)\n", caption, text,
+            SDL_GetError());
+    return Answer::kNoBox;
   }
-  return answer == 1;
+  return answer == 1 ? Answer::kYes : Answer::kNo;
 }
 
 bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
   int unused = 0;
   if (!exitCode) exitCode = &unused;
-  *exitCode = 0;
+  // A window or context that cannot be made is a failure (exit 1), with
+  // SDL's own reason after the show's message; a refused fallback is a choice.
+  *exitCode = 1;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    const std::string reason = SDL_GetError();
     ShowErrorBox("The window class could not be registered!", "Window Creation Error");
+    fprintf(stderr, "marvoke: SDL: %s\n", reason.c_str());
     return false;
   }
   videoUp = true;
@@ -123,7 +129,6 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
                     "./run or build/marvoke-render --video FILE renders the show to a video "
                     "instead.\n");
     CloseShowWindow();
-    *exitCode = 1;
     return false;
   }
   const int displays = SDL_GetNumVideoDisplays();
@@ -161,6 +166,7 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
   windowedHeight = madeFullscreen ? screenHeight : 0;
   window = SDL_CreateWindow("Marvoke", x, y, w, h, flags);
   if (!window) {
+    const std::string reason = SDL_GetError();
     // A plain window that opens tells a missing GL format from a window failure.
     SDL_Window* plain = SDL_CreateWindow("Marvoke", x, y, w, h, SDL_WINDOW_HIDDEN);
     if (plain) {
@@ -169,6 +175,8 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
     } else {
       ShowErrorBox("Couldn't create window!", "Window Creation Error");
     }
+    fprintf(stderr, "marvoke: SDL: %s\n", reason.c_str());
+    CloseShowWindow();
     return false;
   }
 
@@ -180,9 +188,11 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
       SDL_ShowCursor(SDL_DISABLE);
     } else {
       SDL_SetWindowFullscreen(window, 0);
-      if (!AskYesNo("The Requested Fullscreen Mode Is Not Supported By\n"
-                    "Your Video Card. Use Windowed Mode Instead?",
-                    "OPENGL")) {
+      const Answer answer = AskYesNo("The Requested Fullscreen Mode Is Not Supported By\n"
+                                     "Your Video Card. Use Windowed Mode Instead?",
+                                     "OPENGL");
+      if (answer != Answer::kYes) {
+        if (answer == Answer::kNo) *exitCode = 0;  // the viewer chose not to play
         CloseShowWindow();
         return false;
       }
@@ -194,12 +204,16 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
 
   context = SDL_GL_CreateContext(window);
   if (!context) {
+    const std::string reason = SDL_GetError();
     ShowErrorBox("Can't create render context.", "Render Context Error");
+    fprintf(stderr, "marvoke: SDL: %s\n", reason.c_str());
     CloseShowWindow();
     return false;
   }
   if (SDL_GL_MakeCurrent(window, context) != 0) {
+    const std::string reason = SDL_GetError();
     ShowErrorBox("Can't set active render context.", "Render Context Error");
+    fprintf(stderr, "marvoke: SDL: %s\n", reason.c_str());
     CloseShowWindow();
     return false;
   }
@@ -214,6 +228,7 @@ bool OpenShowWindow(const WindowRequest& request, int* exitCode) {
               request.vsync ? "on" : "off", got);
   }
   UpdateDrawableSize();
+  *exitCode = 0;
   return true;
 }
 

@@ -18,9 +18,11 @@ struct WindowRequest {
 // Opens the window and its context, makes the context current and installs
 // SDL_GL_SwapWindow as SwapFrame; screenWidth and screenHeight then hold the
 // drawable's size. On false the box or message has been shown and the
-// program ends with *exitCode: 0 as the show's own failures do, 1 when only an
-// invisible video driver is there (no display) and 2 for a display number
-// out of range.
+// program ends with *exitCode: 1 when the video system, the window or the
+// context cannot be made (SDL's reason on standard error), when only an
+// invisible video driver is there (no display) or when the windowed fallback
+// cannot be asked; 0 when the viewer refuses the windowed fallback; 2 for a
+// display number out of range.
 bool OpenShowWindow(const WindowRequest& request = WindowRequest(), int* exitCode = nullptr);
 
 // Reads the drawable's size (pixels, larger than the window on HiDPI) into
@@ -49,5 +51,7 @@ SDL_Window* ShowSdlWindow();
 // is all the user sees when no box can be shown.
 void ShowErrorBox(const char* text, const char* caption);
 
-// The Yes/No box with the exclamation icon; true only on Yes.
-bool AskYesNo(const char* text, const char* caption);
+// The Yes/No box with the exclamation icon. kNoBox when no box could be
+// shown at all (the question is then on standard error, unanswered).
+enum class Answer { kYes, kNo, kNoBox };
+Answer AskYesNo(const char* text, const char* caption);

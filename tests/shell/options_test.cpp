@@ -2,11 +2,15 @@
 // refusals the built player makes before any window opens.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/area_target.h"
+#include "core/command_line.h"
 #include "run_command.h"
 #include "shell/options.h"
 #include "shell/window.h"
@@ -84,15 +88,19 @@ TEST(ShowOptions, BadInputExitsTwoNamingIt) {
       {"--nonsense"},        {"--windowed=800"},   {"--windowed=10x10"}, {"--display", "-1"},
       {"--display", "x"},    {"--scale", "9"},     {"--scale", "fast"},  {"--start", "303.6"},
       {"--start", "-1"},     {"--start", "1e"},    {"--vsync", "maybe"}, {"--start"},
-      {"--loop=yes"},        {"stray"},
+      {"--loop=yes"},        {"stray"},            {"--start", "--mute"},
   };
   for (const auto& args : bad) {
     Parsed p = Parse(args);
     EXPECT_EQ(2, p.code) << args[0];
     EXPECT_NE(std::string::npos, p.err.find(args[0].substr(0, args[0].find('='))))
         << args[0] << ": " << p.err;
-    EXPECT_NE(std::string::npos, p.err.find("Usage: marvoke")) << args[0];
+    // One line and a pointer to the help, not the whole usage.
+    EXPECT_NE(std::string::npos, p.err.find("\nTry 'marvoke --help'.\n")) << p.err;
+    EXPECT_EQ(std::string::npos, p.err.find("Usage:")) << args[0];
   }
+  EXPECT_NE(std::string::npos, Parse({"--nonsense"}).err.find("unknown option --nonsense"));
+  EXPECT_NE(std::string::npos, Parse({"--loop=yes"}).err.find("--loop: takes no value"));
 }
 
 TEST(ShowOptions, HelpAndVersionExitZero) {
@@ -100,7 +108,11 @@ TEST(ShowOptions, HelpAndVersionExitZero) {
   EXPECT_EQ(0, p.code);
   EXPECT_NE(std::string::npos, p.out.find("--windowed[=WxH]"));
   EXPECT_NE(std::string::npos, p.out.find("marvoke-render"));
-  p = Parse({"--version"});
+  // Wherever it stands, and before a fault elsewhere on the line.
+  p = Parse({"--nonsense", "--start", "--help"});
+  EXPECT_EQ(0, p.code);
+  EXPECT_TRUE(LinesFit(p.out.c_str(), 80)) << p.out;
+  p = Parse({"--loop", "--version"});
   EXPECT_EQ(0, p.code);
   EXPECT_EQ(0u, p.out.find("marvoke "));
   EXPECT_NE(std::string::npos, p.out.find('.'));
@@ -167,4 +179,43 @@ TEST(PlayerBinary, RefusesToPlayWithoutADisplay) {
   EXPECT_NE(std::string::npos, out.find("no display")) << out;
   EXPECT_NE(std::string::npos, out.find("marvoke-render --video")) << out;
   EXPECT_EQ(std::string::npos, out.find("Time:")) << out;
+}
+
+// Failures say so in the exit code: no video system is 1 with SDL's reason.
+TEST(PlayerBinary, AWindowThatCannotBeMadeExitsOneWithSdlsReason) {
+  std::string out;
+  EXPECT_EQ(1, RunCommandLine("SDL_VIDEODRIVER=nosuch timeout 60 " + Player() + " --windowed", &out))
+      << out;
+  EXPECT_NE(std::string::npos, out.find("Window Creation Error")) << out;
+  EXPECT_NE(std::string::npos, out.find("marvoke: SDL: ")) << out;
+}
+
+// A start part-way prints its first Time line at the start, after loading
+// (the unseen frame before it prints none), and Ctrl-C ends the play with 130.
+TEST(PlayerBinary, StartsWhereAskedAndCtrlCExits130) {
+  if (system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  const std::string log = "/tmp/marvoke-player-start-" + std::to_string(getpid()) + ".log";
+  // The play, the wait for its first Time line and the Ctrl-C, in one script
+  // that runs inside the virtual display.
+  const std::string script = log + ".sh";
+  FILE* f = fopen(script.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fprintf(f,
+          "%s --windowed --mute --start 200 >%s 2>&1 &\n"
+          "p=$!\n"
+          "for i in $(seq 600); do grep -q 'Time:' %s && break; sleep 0.2; done\n"
+          "sleep 0.5; kill -INT $p; wait $p; echo exit=$?\n",
+          Player().c_str(), log.c_str(), log.c_str());
+  fclose(f);
+  std::string out;
+  RunCommandLine("SDL_AUDIODRIVER=dummy timeout -k 5 200 xvfb-run -a sh " + script, &out);
+  EXPECT_NE(std::string::npos, out.find("exit=130")) << out;
+  std::string text;
+  RunCommandLine("cat " + log, &text);
+  const size_t init = text.find("Initialization finished"), time = text.find("Time: ");
+  ASSERT_NE(std::string::npos, time) << text;
+  EXPECT_LT(init, time) << text;
+  EXPECT_GE(atoi(text.c_str() + time + 6), 200000) << text;
+  remove(script.c_str());
+  remove(log.c_str());
 }

@@ -123,3 +123,23 @@ TEST(RenderTool, GpuOutOfRangeListsTheDevices) {
   std::string out;
   EXPECT_EQ(2, RunCommandLine(tool + " --gpu x --at 0", &out)) << out;
 }
+
+// An image that cannot be read ends the render with exit 1 and no frame:
+// frames drawn without it would pass for the show's.
+TEST(RenderTool, AnUnreadableImageExitsOneAndWritesNothing) {
+  const std::string tool = std::string(MARVOKE_BUILD_DIR) + "/marvoke-render";
+  const fs::path data = fs::temp_directory_path() / ("marvoke-data-" + std::to_string(getpid()));
+  fs::remove_all(data);
+  fs::create_directories(data);
+  for (const char* sub : {"Images", "Models", "Music"})
+    fs::copy(fs::path(MARVOKE_BUILD_DIR) / sub, data / sub, fs::copy_options::recursive);
+  fs::remove(data / "Images/bill1.jpg");
+  std::string out;
+  EXPECT_EQ(1, RunCommandLine("timeout 600 " + tool + " --data " + data.string() +
+                                  " --at 0 --png " + (data / "out").string(),
+                              &out))
+      << out;
+  EXPECT_NE(std::string::npos, out.find("Can't load file Images/bill1.jpg")) << out;
+  EXPECT_FALSE(fs::exists(data / "out/frame_000000.png")) << out;
+  fs::remove_all(data);
+}

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "assets/file_error.h"
 #include "capture_options.h"
 #include "capture_run.h"
 #include "core/command_line.h"
@@ -26,6 +27,15 @@
 namespace {
 
 const char kProgram[] = "marvoke-render";
+
+// A data file that could not be read ends the run: frames drawn without it
+// would be written as if they were the show's.
+bool DataWasRead() {
+  if (FileReadErrorCount() == 0) return true;
+  fprintf(stderr, "%s: %d data file%s could not be read; nothing is rendered.\n", kProgram,
+          FileReadErrorCount(), FileReadErrorCount() == 1 ? "" : "s");
+  return false;
+}
 
 // Where the relative data paths resolve: --data's folder, else beside the tool.
 bool EnterDataFolder(const std::string& dataDir) {
@@ -125,7 +135,7 @@ int RunCaptureMode(RenderCommand& command) {
     return 2;
   }
   RunStartup();
-  if (!command.loadingPngDir.empty() && !ReportLoadingFrames()) {
+  if (!DataWasRead() || (!command.loadingPngDir.empty() && !ReportLoadingFrames())) {
     CloseHeadless();
     return 1;
   }
@@ -164,7 +174,7 @@ int RunFramesMode(const RenderCommand& command) {
   }
   RunStartup();
   PrintInitializationTime(TickCount());
-  bool ok = command.loadingPngDir.empty() || ReportLoadingFrames();
+  bool ok = DataWasRead() && (command.loadingPngDir.empty() || ReportLoadingFrames());
   ok = ok && RunPngFrames(command.atTimes, command.capture.pngDir, command.capture.fps);
   ok = ok && (!command.benchEffects || RunBenchEffects());
   CloseHeadless();
