@@ -29,6 +29,22 @@ struct HomogeneousVertex {
   float x, y, z, w;
 };
 
+// How DrawObject textures an object (`renderMode`).
+enum RenderMode : int32_t {
+  kRenderUntextured = 0,
+  kRenderTextured = 1,
+  kRenderCubeEnvironment = 4,  // the cube map alone
+  kRenderLitAddedPass = 5,     // lit texture, then the cube-map pass added
+};
+
+// How an object's pixels meet the frame (`blendMode`, ApplyBlendMode).
+enum BlendMode : int32_t {
+  kBlendNone = 0,
+  kBlendAdditive = 1,       // one, one
+  kBlendAlpha = 2,          // source alpha, one minus source alpha
+  kBlendAlphaAdditive = 3,  // source alpha, one
+};
+
 struct SceneObject {
   SceneObject();  // the defaults of an object read from a file
   SceneObject(const SceneObject&) = delete;  // the source pointers point into it
@@ -80,8 +96,8 @@ struct SceneObject {
   float baseAlpha = 1.0f;
   float overlayAlpha = 1.0f;
   float shininess = 1.0f;
-  int32_t renderMode = 1;  // 0 untextured, 1 textured, 4 cube environment, 5 lit + added pass
-  int32_t blendMode = 0;   // 0 none, 1 additive, 2 alpha, 3 alpha-additive
+  int32_t renderMode = 1;  // a RenderMode
+  int32_t blendMode = 0;   // a BlendMode
   int32_t modulate = 1;
   int32_t sphereMap = 0;
   int32_t textureName = 0;

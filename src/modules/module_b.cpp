@@ -7,6 +7,7 @@
 
 #include "assets/image.h"
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
@@ -74,8 +75,9 @@ void LoadObjects() {
     backball = m.first;
     Obj(backball).position.y = 0.0f;
     BuildEdgeList(s, backball);
-    ApplyLook(Obj(backball), {35, 4, 1.0f, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
-                                  {0.5f, 0.0f, 0.000075f}});
+    ApplyLook(Obj(backball), {kTextureBlueBackground, kRenderCubeEnvironment,
+                              1.0f, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+                              {0.5f, 0.0f, 0.000075f}});
   }
 
   s.vertexScale = 20.0f;
@@ -87,7 +89,8 @@ void LoadObjects() {
     o.scale.y = 0.0714286f;
     AllocateWorldBuffers(s, icecube);
     o.position.set(0.0f, 0.0f, 0.0f);
-    ApplyLook(o, {32, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
+    ApplyLook(o, {kTextureValko, kRenderTextured,
+                  1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
   }
 
   // Boxes: never drawn; box clone 3 carries the marker's transform.
@@ -127,12 +130,18 @@ void LoadObjects() {
       if (c[i] != markerOwner) ShareTransform(s, markerOwner, c[i]);
     kiloballClone1 = c[1];
     const ObjectLook kLooks[6] = {
-        {32, 0, 1.0f, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
     };
     for (int i = 0; i <= 5; ++i) {
       if (!HasObject(c[i])) continue;
@@ -179,30 +188,30 @@ void DrawShadowedBackball(int32_t mode) {
   Scene& s = *scene;
   SceneObject& o = Obj(backball);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
-  SetStencilMode(0);
-  TransformObject(s, backball, 1, 1);
+  SetStencilMode(kStencilOff);
+  TransformObject(s, backball, kFromBaseVertices, kWithVertexNormals);
   glEnable(GL_BLEND);
   SetPerspectiveView(s, play.pose);
   glEnable(GL_DEPTH_TEST);
 
-  o.blendMode = 0;
-  o.renderMode = 1;
+  o.blendMode = kBlendNone;
+  o.renderMode = kRenderTextured;
   o.extraPass = 0;
   if (mode == 1) SetColour(o.ambientColour, 1.0f, 1.0f, 1.0f, 1.0f);
   else SetColour(o.ambientColour, 0.594f, 0.594f, 0.94f, 1.0f);
   SetColour(o.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
   DrawObject(s, backball, play.light1, 1);
 
-  SetStencilMode(1);
+  SetStencilMode(kStencilStartVolume);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
   BuildShadowVolume(s, backball, play.light1);
   SetPerspectiveView(s, play.pose);
   DrawShadowVolume(s, backball);
-  SetStencilMode(2);
+  SetStencilMode(kStencilOutsideShadow);
   glEnable(GL_DEPTH_TEST);
 
-  o.blendMode = 1;
-  o.renderMode = 1;
+  o.blendMode = kBlendAdditive;
+  o.renderMode = kRenderTextured;
   o.extraPass = 1;
   if (mode == 1) {
     SetColour(o.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
@@ -212,7 +221,7 @@ void DrawShadowedBackball(int32_t mode) {
     SetColour(o.baseColour, 7.0f, 4.0f, 5.0f, 1.0f);
   }
   DrawObject(s, backball, play.light1, 1);
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
 }
 
 void SetTargetFlags(int32_t smallTextures, int32_t smallSize) {
@@ -244,12 +253,13 @@ void Draw(int32_t mode) {
   glDisable(GL_DEPTH_TEST);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
   SetTargetFlags(1, 0);
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   SetTargetFlags(0, 0);
 
   SetPerspectiveView(s, play.pose);
   if (HasObject(icecube)) {
-    TransformObject(s, icecube, 1, 1);  // under the camera: eye space
+    // Under the camera: eye space.
+    TransformObject(s, icecube, kFromBaseVertices, kWithVertexNormals);
     DrawIceCube(view, icecube, mode, play.cubeShape.k);
   }
 
@@ -259,8 +269,7 @@ void Draw(int32_t mode) {
     DrawClosingMode1(view, zoom, greetingsWeight, bandValues, play.bandPhaseA, play.bandPhaseB);
   else
     DrawClosingMode0(view, zoom, gridWeight, play.heightField, rippleRows, rippleColumns);
-  glCullFace(GL_BACK);
-  glDisable(GL_DEPTH_TEST);
+  glCullFace(GL_BACK);  // the depth test stays off: the closing passes never turn it on
 }
 
 // Everything the record carries, one frame on: the clock, the lights and the
@@ -360,12 +369,12 @@ void ModuleBWorldSpace() {
   Scene& s = *scene;
   if (HasObject(backball)) {
     SetOrthoWindow(s.windowWidth, s.windowHeight);
-    TransformObject(s, backball, 1, 1);
+    TransformObject(s, backball, kFromBaseVertices, kWithVertexNormals);
     BuildShadowVolume(s, backball, play.light1);
   }
   if (HasObject(icecube)) {
     SetPerspectiveView(s, play.pose);
-    TransformObject(s, icecube, 1, 1);
+    TransformObject(s, icecube, kFromBaseVertices, kWithVertexNormals);
     IceCubeCoordinates(s, icecube, play.cubeShape.k, 0.05f);
     IceCubeCoordinates(s, icecube, play.cubeShape.k, 0.135f);
   }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
@@ -52,11 +53,13 @@ SmokeBillboard smoke[kModuleCSmokeCount];
 LensGrowth lens;
 KeptNormals lensNormals;  // of the undeformed lens
 
-const ObjectLook kBall = {34, 4, 1.0f, {0.66f, 0.66f, 0.66f}, {0.2f, 0.2f, 0.2f},
-                          1.0f, 0.0001f, {5.0f, 0.1f, 0.0f}};
+const ObjectLook kBall = {kTextureDarkBeach, kRenderCubeEnvironment,
+                          1.0f, {0.66f, 0.66f, 0.66f}, {0.2f, 0.2f, 0.2f}, 1.0f, 0.0001f,
+                          {5.0f, 0.1f, 0.0f}};
 // Directional light; the render step rewrites the colours every frame.
-const ObjectLook kLens = {32, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f},
-                          0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+const ObjectLook kLens = {kTextureValko, kRenderTextured,
+                          1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+                          {0.0f, 0.0f, 0.0f}};
 
 void SetUpBall(SceneObject& o) {
   o.position.y = 0.0f;
@@ -127,7 +130,7 @@ void DrawSmoke() {
   glEnable(GL_DEPTH_TEST);
   if (target) target->useSmallTextures = target->useSmallSize = 1;
   SetPerspectiveViewTarget(*scene, play.camera);
-  BeginBillboards(*scene, 37, 0);
+  BeginBillboards(*scene, kTextureFirstCloud, 0);
   for (const SmokeBillboard& b : smoke) {
     glBindTexture(GL_TEXTURE_2D, b.texture0);
     DrawBillboard(*scene, b.x, b.y, b.z, b.half0, b.half0, b.r, b.g, b.b, b.alpha0);
@@ -145,15 +148,15 @@ void DrawSmoke() {
 // The backdrop ball without depth writes, then the smoke stretched over it.
 void DrawBall(int32_t mode) {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   glEnable(GL_BLEND);
   SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
   if (HasObject(objects.ball)) {
     SceneObject& ball = *scene->objects[objects.ball];
-    ball.blendMode = 0;
-    ball.renderMode = 1;
+    ball.blendMode = kBlendNone;
+    ball.renderMode = kRenderTextured;
     ball.extraPass = 0;
     if (mode == 0) {
       SetColour(ball.ambientColour, 0.8f, 0.8f, 0.8f, 1.0f);
@@ -171,13 +174,13 @@ void DrawBall(int32_t mode) {
 
   SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   if (target) {
     target->useSmallTextures = 1;
     target->useSmallSize = 0;
   }
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   if (target) target->useSmallTextures = target->useSmallSize = 0;
 }
 
@@ -212,7 +215,7 @@ void DrawLens(int32_t mode) {
     SetPerspectiveView(*scene, play.camera);
 
     o.renderMode = pass.renderMode;
-    o.blendMode = 2;
+    o.blendMode = kBlendAlpha;
     o.modulate = pass.modulate;
     if (mode == 0 || mode == 1) {
       const float* b = pass.base[mode];
@@ -307,7 +310,7 @@ void ModuleCLensToEyeSpace() {
   if (!scene || !HasObject(objects.lens)) return;
   SetPerspectiveView(*scene, play.camera);
   // The modelview is the camera's view, so the copy is in eye space.
-  TransformObject(*scene, objects.lens, 1, 1);
+  TransformObject(*scene, objects.lens, kFromBaseVertices, kWithVertexNormals);
 }
 
 void ModuleCLensCoordinates(int32_t pass) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -19,11 +20,6 @@
 #include "toolkit/spline.h"
 
 namespace {
-// Logo textures of the echoes (loaded with their alpha masks).
-constexpr unsigned kLogoBright = 56;
-constexpr unsigned kLogoDark = 57;
-constexpr unsigned kLogoMelt = 59;
-
 RenderTarget* target = nullptr;
 Scene* scene = nullptr;
 CameraPose bubbleCamera;  // fixed at init
@@ -129,31 +125,42 @@ void BuildLamps() {
 void StyleObjects() {
   const float cageAtt[3] = {0.02f, 0.2f, 0.0f};
   const float none[3] = {0.0f, 0.0f, 0.0f};
-  ApplyStyle(caveIndex, {55, 4, 1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+  ApplyStyle(caveIndex, {kTextureMaasto2, kRenderCubeEnvironment,
+                         1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
                          {25.0f, 0.0f, 0.0002f}});
-  ApplyStyle(ballIndex, {32, 1, 1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+  ApplyStyle(ballIndex, {kTextureValko, kRenderTextured,
+                         1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
                          {none[0], none[1], none[2]}});
-  ApplyStyle(waterIndex, {32, 1, 1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+  ApplyStyle(waterIndex, {kTextureValko, kRenderTextured,
+                          1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
                           {none[0], none[1], none[2]}});
   const ObjectLook cages[6] = {
-      {54, 5, 1.0f, {0.6f, 0.6f, 0.6f}, {1, 1, 1}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 1, 0.71f, {1.1f, 0.74f, 0.74f}, {0.8f, 0.52f, 0.52f}, 0, 0.05f,
+      {kTextureEnvPuvi, kRenderLitAddedPass,
+       1.0f, {0.6f, 0.6f, 0.6f}, {1, 1, 1}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
+      {kTextureEnvPuvi, kRenderTextured,
+       0.71f, {1.1f, 0.74f, 0.74f}, {0.8f, 0.52f, 0.52f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 0, 1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 5, 1.0f, {0.6f, 0.6f, 0.6f}, {0.8f, 0.8f, 0.8f}, 0, 0.05f,
+      {kTextureEnvPuvi, kRenderUntextured,
+       1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
+      {kTextureEnvPuvi, kRenderLitAddedPass, 1.0f, {0.6f, 0.6f, 0.6f}, {0.8f, 0.8f, 0.8f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 1, 0.71f, {0.8f, 0.8f, 1.1f}, {0.6f, 0.6f, 0.9f}, 0, 0.05f,
+      {kTextureEnvPuvi, kRenderTextured, 0.71f, {0.8f, 0.8f, 1.1f}, {0.6f, 0.6f, 0.9f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 0, 1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
+      {kTextureEnvPuvi, kRenderUntextured,
+       1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
   };
   // Clones 2 and 5 get their colours every frame; these are placeholders.
   const ObjectLook beads[6] = {
-      {32, 0, 1.0f, {0.5f, 0.3f, 0.25f}, {0.9f, 0.81f, 0.61f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {0.5f, 0.31f, 0.251f}, {0.55f, 0.405f, 0.305f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {0.51f, 0.51f, 0.6f}, {0.71f, 0.85f, 1.0f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {0.41f, 0.41f, 0.6f}, {0.4f, 0.8f, 0.5f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.5f, 0.3f, 0.25f}, {0.9f, 0.81f, 0.61f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.5f, 0.31f, 0.251f}, {0.55f, 0.405f, 0.305f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.51f, 0.51f, 0.6f}, {0.71f, 0.85f, 1.0f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.41f, 0.41f, 0.6f}, {0.4f, 0.8f, 0.5f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
   };
   ApplyStyle(boxIndex, cages[0]);
   ApplyStyle(beadIndex, beads[0]);
@@ -206,18 +213,18 @@ void GlowLayer() {
   Draw(boxClone[4], play.lamp2, 0);
   glEnable(GL_DEPTH_TEST);
   if (SceneObject* cave = Object(caveIndex)) {
-    cave->textureName = 53;
+    cave->textureName = kTextureMaastoGlow;
     cave->texOffsetU = 0.0f;
     cave->texOffsetV = 0.0f;
-    cave->blendMode = 0;
+    cave->blendMode = kBlendNone;
     cave->modulate = 1;
-    cave->renderMode = 1;
+    cave->renderMode = kRenderTextured;
     cave->extraPass = 0;
     SetColour(cave->ambientColour, 0.0f, 0.0f, 0.0f);
     SetColour(cave->baseColour, 1.1f, 1.41f, 0.7f);
     DrawObject(*scene, caveIndex, play.lamp, 1);
     // The rock texture drifts for the passes that follow.
-    cave->textureName = 33;
+    cave->textureName = kTextureMaasto;
     cave->texOffsetU = 0.072f * play.frame.clockS;
     cave->texOffsetV = 2.0f * std::sin(0.0282f * play.frame.clockS);
   }
@@ -244,7 +251,7 @@ void Streaks(int32_t bead, int32_t cage, const Light& light) {
   target->zoomColour[0] = target->zoomColour[1] = target->zoomColour[2] = 0.0f;
   target->zoomFade = 0.5f;
   ZoomBlur(target, 1, 10, 0.7f, 0.5f, 0.0f, 0.17f, x, y);
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 2);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadAdd);
   CopyFrameToTarget(target, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
@@ -260,15 +267,15 @@ void SetBeadGlow(int32_t bead, const float base[3], const float ambient[3]) {
 // The cave in the shadowed look, once for both lamps.
 void CaveBase() {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  SetStencilMode(0);
-  TransformObject(*scene, caveIndex, 1, 1);
+  SetStencilMode(kStencilOff);
+  TransformObject(*scene, caveIndex, kFromBaseVertices, kWithVertexNormals);
   glEnable(GL_BLEND);
   SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
   SceneObject* cave = Object(caveIndex);
   if (!cave) return;
-  cave->blendMode = 0;
-  cave->renderMode = 1;
+  cave->blendMode = kBlendNone;
+  cave->renderMode = kRenderTextured;
   cave->extraPass = 0;
   SetColour(cave->baseColour, 0.255f, 0.4755f, 0.705f);
   if (ModuleDEyeUnderWater(play.camera.position, play.frame.waterLevel))
@@ -281,20 +288,20 @@ void CaveBase() {
 // One lamp's light added to the cave outside the shadows of its cage and of
 // the cave itself.
 void CaveLit(int32_t cage, const Light& light, float r, float g, float b) {
-  SetStencilMode(1);
+  SetStencilMode(kStencilStartVolume);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  TransformObject(*scene, cage, 0, 1);
+  TransformObject(*scene, cage, kFromVertices, kWithVertexNormals);
   if (HasObject(cage)) BuildShadowVolume(*scene, cage, light);
   if (HasObject(caveIndex)) BuildShadowVolume(*scene, caveIndex, light);
   SetPerspectiveView(*scene, play.camera);
   if (HasObject(cage)) DrawShadowVolume(*scene, cage);
   if (HasObject(caveIndex)) DrawShadowVolume(*scene, caveIndex);
-  SetStencilMode(2);
+  SetStencilMode(kStencilOutsideShadow);
   glEnable(GL_DEPTH_TEST);
   SceneObject* cave = Object(caveIndex);
   if (!cave) return;
-  cave->blendMode = 1;
-  cave->renderMode = 1;
+  cave->blendMode = kBlendAdditive;
+  cave->renderMode = kRenderTextured;
   cave->extraPass = 1;
   SetColour(cave->ambientColour, 0.0f, 0.0f, 0.0f);
   SetColour(cave->baseColour, r, g, b);
@@ -307,7 +314,7 @@ void ShadeRefractor(SceneObject& o, float baseR, float baseG, float baseB, float
   SetColour(o.baseColour, baseR, baseG, baseB);
   SetColour(o.ambientColour, ambR, ambG, ambB);
   o.modulate = modulate;
-  o.renderMode = 1;
+  o.renderMode = kRenderTextured;
   o.extraPass = 0;
   o.textureName = static_cast<int32_t>(target->fullTextures[2]);
 }
@@ -317,7 +324,7 @@ void Water() {
   if (!water) return;
   SetPerspectiveView(*scene, play.camera);
   water->position.y = play.waterY;
-  TransformObject(*scene, waterIndex, 0, 1);
+  TransformObject(*scene, waterIndex, kFromVertices, kWithVertexNormals);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   CopyFrameToTarget(target, 2);
   SetPerspectiveView(*scene, play.camera);
@@ -340,7 +347,7 @@ void Bubble() {
   const CameraPose& b = bubbleCamera;
   const float view[9] = {b.position.x,  b.position.y,  b.position.z, b.direction.x, b.direction.y,
                          b.direction.z, b.up.x,        b.up.y,       b.up.z};
-  TransformKeptWorld(*scene, ballIndex, 0, view, 9, &bubbleWorld);
+  TransformKeptWorld(*scene, ballIndex, kFromVertices, view, 9, &bubbleWorld);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   CopyFrameToTarget(target, 2);
   SetPerspectiveView(*scene, bubbleCamera);
@@ -358,8 +365,11 @@ void Bubble() {
 void DrawEchoes(const ModuleDEcho* echoes, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
     const ModuleDEcho& e = echoes[i];
-    DrawTargetQuadTransformed(target, 0, e.alpha, 0.0f, 1, e.x, e.y, e.scale, 0.0f, 0.0f, 0.0f,
-                              0.0f);
+    QuadPlacement at;
+    at.x = e.x;
+    at.y = e.y;
+    at.scale = e.scale;
+    DrawTargetQuadTransformed(target, 0, e.alpha, 0.0f, kQuadAlpha, at);
   }
 }
 
@@ -373,17 +383,17 @@ void LogoEchoes() {
   if (e1 != 0.0f) {
     ModuleDEcho echoes[kModuleDEchoesFirst];
     ModuleDEchoesFirst(play.frame.clockS, e1, echoes);
-    target->fullTextures[0] = kLogoBright;
+    target->fullTextures[0] = kTextureLogoBright;
     DrawEchoes(echoes, kModuleDEchoesFirst);
-    target->fullTextures[0] = kLogoMelt;
+    target->fullTextures[0] = kTextureLogoMelt;
     DrawEchoes(echoes, kModuleDEchoesFirst);
   }
   if (e2 != 0.0f) {
     ModuleDEcho echoes[kModuleDEchoesSecond];
     ModuleDEchoesSecond(play.frame.clockS, e2, echoes);
-    target->fullTextures[0] = kLogoDark;
+    target->fullTextures[0] = kTextureLogoDark;
     DrawEchoes(echoes, kModuleDEchoesSecond);
-    target->fullTextures[0] = kLogoMelt;
+    target->fullTextures[0] = kTextureLogoMelt;
     DrawEchoes(echoes, kModuleDEchoesSecond);
   }
   target->fullTextures[0] = saved;
@@ -490,7 +500,7 @@ void ModuleDRender(int32_t frameDelta, int32_t mode) {
   CaveLit(boxIndex, play.lamp, 10.0f, 7.0f, 3.5f);
   CaveLit(boxClone[3], play.lamp2, 3.5f, 7.0f, 10.0f);
 
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   Draw(beadIndex, play.lamp, 0);
   Draw(boxIndex, play.lamp, 0);
   Draw(beadClone[3], play.lamp2, 0);
@@ -500,7 +510,7 @@ void ModuleDRender(int32_t frameDelta, int32_t mode) {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   target->useSmallTextures = 1;
   target->useSmallSize = 0;
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   target->useSmallTextures = 0;
   target->useSmallSize = 0;
 
@@ -534,11 +544,11 @@ ModuleDObjects ModuleDObjectIndices() {
 void ModuleDShadowArithmetic() {
   if (!scene) return;
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  TransformObject(*scene, caveIndex, 1, 1);
+  TransformObject(*scene, caveIndex, kFromBaseVertices, kWithVertexNormals);
   const int32_t cages[2] = {boxIndex, boxClone[3]};
   const Light* lights[2] = {&play.lamp, &play.lamp2};
   for (int i = 0; i < 2; ++i) {
-    TransformObject(*scene, cages[i], 0, 1);
+    TransformObject(*scene, cages[i], kFromVertices, kWithVertexNormals);
     if (HasObject(cages[i])) BuildShadowVolume(*scene, cages[i], *lights[i]);
     if (HasObject(caveIndex)) BuildShadowVolume(*scene, caveIndex, *lights[i]);
   }
@@ -550,7 +560,7 @@ void ModuleDRippleArithmetic(int32_t which) {
   SceneObject* o = Object(index);
   if (!o) return;
   SetPerspectiveView(*scene, which == 0 ? play.camera : bubbleCamera);
-  TransformObject(*scene, index, 0, 1);
+  TransformObject(*scene, index, kFromVertices, kWithVertexNormals);
   SnapshotVertices(*scene, index);
   ComputeSmoothNormals(*scene, index);
   if (which == 0)

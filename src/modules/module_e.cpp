@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -30,11 +31,6 @@
 #include "toolkit/spline.h"
 
 namespace {
-
-// Shared texture names (fixed by the loading sequence).
-constexpr int32_t kTextureValko = 32;
-constexpr int32_t kTextureMaasto = 33;
-constexpr int32_t kTextureMaastoGlow = 53;
 
 constexpr float kBlurStrength = 0.020833334f;  // 1/48
 
@@ -66,14 +62,18 @@ bool caveDeformed = false;
 // once the relief is made.
 KeptWorld caveWorld;
 
-const ObjectLook kCave = {kTextureMaasto, 4, 1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f},
-                          1.0f, 0.0001f, {50.0f, 0.1f, 0.0f}};
-const ObjectLook kSurface = {kTextureValko, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f},
-                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
-const ObjectLook kBallOne = {kTextureValko, 0, 1.0f, {0.96f, 0.61f, 0.41f}, {1.15f, 0.7f, 0.25f},
-                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
-const ObjectLook kBallTwo = {kTextureValko, 0, 1.0f, {0.25f, 0.15f, 0.1f}, {1.5f, 0.8f, 0.41f},
-                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+const ObjectLook kCave = {kTextureMaasto, kRenderCubeEnvironment,
+                          1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+                          {50.0f, 0.1f, 0.0f}};
+const ObjectLook kSurface = {kTextureValko, kRenderTextured,
+                             1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+                             {0.0f, 0.0f, 0.0f}};
+const ObjectLook kBallOne = {kTextureValko, kRenderUntextured,
+                             1.0f, {0.96f, 0.61f, 0.41f}, {1.15f, 0.7f, 0.25f}, 0.0f, 0.05f,
+                             {0.0f, 0.0f, 0.0f}};
+const ObjectLook kBallTwo = {kTextureValko, kRenderUntextured,
+                             1.0f, {0.25f, 0.15f, 0.1f}, {1.5f, 0.8f, 0.41f}, 0.0f, 0.05f,
+                             {0.0f, 0.0f, 0.0f}};
 
 SceneObject& Object(int32_t index) { return *scene->objects[index]; }
 
@@ -108,9 +108,9 @@ void DrawGlowImage() {
   if (HasObject(objects.cave)) {
     SceneObject& cave = Object(objects.cave);
     cave.textureName = kTextureMaastoGlow;
-    cave.blendMode = 0;
+    cave.blendMode = kBlendNone;
     cave.modulate = 1;
-    cave.renderMode = 1;
+    cave.renderMode = kRenderTextured;
     cave.extraPass = 0;
     SetColour(cave.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
     SetColour(cave.baseColour, 1.7f, 1.7f, 1.7f, 1.0f);
@@ -132,7 +132,7 @@ void DrawGlowImage() {
 void DrawMainPicture() {
   SetTargetSizes(0, 0);
   SetOrthoFrame();
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   ModuleETransformCave();
   glEnable(GL_BLEND);
   SetPerspectiveView(*scene, play.camera);
@@ -140,28 +140,28 @@ void DrawMainPicture() {
 
   if (HasObject(objects.cave)) {
     SceneObject& cave = Object(objects.cave);
-    cave.renderMode = 1;
-    cave.blendMode = 0;
+    cave.renderMode = kRenderTextured;
+    cave.blendMode = kBlendNone;
     cave.extraPass = 0;
     SetColour(cave.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
     SetColour(cave.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
     DrawObject(*scene, objects.cave, play.light, 1);
 
-    SetStencilMode(1);
+    SetStencilMode(kStencilStartVolume);
     SetOrthoFrame();
     ModuleEBuildCaveShadow();
     SetPerspectiveView(*scene, play.camera);
     DrawShadowVolume(*scene, objects.cave);
-    SetStencilMode(2);
+    SetStencilMode(kStencilOutsideShadow);
     glEnable(GL_DEPTH_TEST);
 
-    cave.blendMode = 1;
-    cave.renderMode = 5;
+    cave.blendMode = kBlendAdditive;
+    cave.renderMode = kRenderLitAddedPass;
     cave.extraPass = 0;
     SetColour(cave.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
     SetColour(cave.baseColour, 10.0f * pulse, 7.0f * pulse, 3.5f * pulse, 1.0f);
     DrawObject(*scene, objects.cave, play.light, 1);
-    SetStencilMode(0);
+    SetStencilMode(kStencilOff);
   }
 
   if (BallDrawable(objects.ball1)) DrawObject(*scene, objects.ball1, play.light, 0);
@@ -172,7 +172,7 @@ void DrawGlowOverlay() {
   SetOrthoFrame();
   glDisable(GL_DEPTH_TEST);
   SetTargetSizes(1, 0);
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   SetTargetSizes(0, 0);
   glEnable(GL_DEPTH_TEST);
 }
@@ -193,7 +193,7 @@ void DrawSurface() {
     surface.position.y = 42.0f;
     SetColour(surface.baseColour, 1.0f, 0.4f, 0.1f, 1.0f);
     SetColour(surface.ambientColour, 0.25f, 0.25f, 0.25f, 1.0f);
-    surface.renderMode = 1;
+    surface.renderMode = kRenderTextured;
     surface.textureName = target ? static_cast<int32_t>(target->fullTextures[2]) : 0;
     surface.cullFaces = 0;
     ModuleERippleSurface();
@@ -359,7 +359,7 @@ void ModuleETransformCave() {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   // Under the identity modelview SetOrthoWindow leaves: world space.
   const float relief = caveDeformed ? 1.0f : 0.0f;
-  TransformKeptWorld(*scene, objects.cave, 1, &relief, 1, &caveWorld);
+  TransformKeptWorld(*scene, objects.cave, kFromBaseVertices, &relief, 1, &caveWorld);
 }
 
 void ModuleEBuildCaveShadow() {
@@ -370,7 +370,7 @@ void ModuleEBuildCaveShadow() {
 void ModuleETransformSurface() {
   if (!scene || !HasObject(objects.surface)) return;
   SetPerspectiveView(*scene, play.camera);
-  TransformObject(*scene, objects.surface, 0, 1);
+  TransformObject(*scene, objects.surface, kFromVertices, kWithVertexNormals);
 }
 
 void ModuleERippleSurface() {
