@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "toolkit/camera_pose.h"
-#include "toolkit/math.h"
-#include "toolkit/spline.h"
+#include "assets/pointer_array.h"
+#include "core/camera_pose.h"
+#include "core/math.h"
 
 // One edge of a mesh for the shadow volumes: the faces that use it and its
 // vertices as the first face lists them. awayFlag is used by silhouette copies.

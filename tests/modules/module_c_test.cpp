@@ -13,7 +13,7 @@
 #include "module_harness.h"
 #include "modules/module_c.h"
 #include "modules/module_c_frame.h"
-#include "toolkit/math.h"
+#include "core/math.h"
 
 // ---- Arithmetic, no GL ----
 
