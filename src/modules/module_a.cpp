@@ -35,7 +35,13 @@ ModuleAObjects objects;
 Vector4 blobBase[kCentreCount];
 float centreDistance[kCentreCount] = {};
 std::unique_ptr<NoiseTable> noiseSmall, noise, noiseLarge;
-float clockMs = kModuleAStartClockMs;
+// Everything a frame carries to the next: the clock alone (the frame's
+// values are made from it), kept after loading and restored in one copy.
+struct ModuleAPlay {
+  float clockMs = kModuleAStartClockMs;
+};
+ModuleAPlay play;
+ModuleAPlay kept;
 ModuleAFrame frame;
 SpriteLook ribbonLook[kRibbonCount];
 SpriteLook cloudLook[kCloudCount];
@@ -262,13 +268,13 @@ void ModuleAInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
 // shared target's size flags at 0.
 void ModuleARender(int32_t frameDelta, int32_t mode) {
   if (!scene) return;
-  AdvanceModuleClock(&clockMs, frameDelta);
-  UpdateModuleAFrame(&frame, *noise, blobBase, clockMs, mode);
+  AdvanceModuleClock(&play.clockMs, frameDelta);
+  UpdateModuleAFrame(&frame, *noise, blobBase, play.clockMs, mode);
   DrawFrame(mode);
 }
 
 ModuleAObjects ModuleAObjectIndices() { return objects; }
-float ModuleAClockMs() { return clockMs; }
+float ModuleAClockMs() { return play.clockMs; }
 const float* ModuleACentreDistances() { return centreDistance; }
 const ModuleAFrame& ModuleALastFrame() { return frame; }
 
@@ -277,14 +283,10 @@ int32_t ModuleABillboardCount(uint32_t name) {
   return slot < kCountedTextures ? billboardCount[slot] : 0;
 }
 
-namespace {
-float keptClockMs = kModuleAStartClockMs;
-}  // namespace
-
 void ModuleAStep(int32_t frameDelta, int32_t mode) {
   if (!scene) return;
-  AdvanceModuleClock(&clockMs, frameDelta);
+  AdvanceModuleClock(&play.clockMs, frameDelta);
 }
 
-void ModuleAKeepState() { keptClockMs = clockMs; }
-void ModuleARestoreState() { clockMs = keptClockMs; }
+void ModuleAKeepState() { kept = play; }
+void ModuleARestoreState() { play = kept; }
