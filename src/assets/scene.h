@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "toolkit/camera_pose.h"
-#include "toolkit/math.h"
-#include "toolkit/spline.h"
+#include "assets/pointer_array.h"
+#include "core/camera_pose.h"
+#include "core/math.h"
 
 // One edge of a mesh for the shadow volumes: the faces that use it and its
 // vertices as the first face lists them. awayFlag is used by silhouette copies.
@@ -27,6 +27,22 @@ struct EdgeRecord {
 // A point on the mesh (w = 1) or a direction to infinity (w = 0).
 struct HomogeneousVertex {
   float x, y, z, w;
+};
+
+// How DrawObject textures an object (`renderMode`).
+enum RenderMode : int32_t {
+  kRenderUntextured = 0,
+  kRenderTextured = 1,
+  kRenderCubeEnvironment = 4,  // the cube map alone
+  kRenderLitAddedPass = 5,     // lit texture, then the cube-map pass added
+};
+
+// How an object's pixels meet the frame (`blendMode`, ApplyBlendMode).
+enum BlendMode : int32_t {
+  kBlendNone = 0,
+  kBlendAdditive = 1,       // one, one
+  kBlendAlpha = 2,          // source alpha, one minus source alpha
+  kBlendAlphaAdditive = 3,  // source alpha, one
 };
 
 struct SceneObject {
@@ -80,8 +96,8 @@ struct SceneObject {
   float baseAlpha = 1.0f;
   float overlayAlpha = 1.0f;
   float shininess = 1.0f;
-  int32_t renderMode = 1;  // 0 untextured, 1 textured, 4 cube environment, 5 lit + added pass
-  int32_t blendMode = 0;   // 0 none, 1 additive, 2 alpha, 3 alpha-additive
+  int32_t renderMode = 1;  // a RenderMode
+  int32_t blendMode = 0;   // a BlendMode
   int32_t modulate = 1;
   int32_t sphereMap = 0;
   int32_t textureName = 0;

@@ -6,6 +6,7 @@
 
 #include "assets/image.h"
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/area_target.h"
 #include "core/render_scale.h"
 #include "core/settings.h"
@@ -27,8 +28,6 @@ int32_t windowWidthSeen = 1024, windowHeightSeen = 768;
 float progress = 10.0f;
 constexpr float kProgressStep = 25.0f;
 constexpr float kProgressEnd = 300.0f;
-
-constexpr uint32_t kLoadingPicture = 52;
 
 LoadingFrameHook frameHook = nullptr;
 void* frameHookUser = nullptr;
@@ -53,45 +52,46 @@ void TiltedPlane() {
 
 // The shared textures, in the order of their loading frames.
 void LoadSharedTextures(Image& image, int32_t renderWidth) {
-  LoadTexture(image, "Images/bill1.jpg", 30);
-  LoadTexture(image, "Images/valko.jpg", 32);
-  LoadTexture(image, "Images/darkbeach.jpg", 34);
-  LoadTexture(image, "Images/blubackg.jpg", 35);
-  LoadTexture(image, "Images/env1puvi.jpg", 54);
+  LoadTexture(image, "Images/bill1.jpg", kTextureBill);
+  LoadTexture(image, "Images/valko.jpg", kTextureValko);
+  LoadTexture(image, "Images/darkbeach.jpg", kTextureDarkBeach);
+  LoadTexture(image, "Images/blubackg.jpg", kTextureBlueBackground);
+  LoadTexture(image, "Images/env1puvi.jpg", kTextureEnvPuvi);
   Screen();
 
-  for (int face = 0; face < 4; ++face) LoadCubeFace(image, "Images/black.jpg", 31, face);
-  LoadCubeFace(image, "Images/env1gr.jpg", 31, 4);
-  LoadCubeFace(image, "Images/black.jpg", 31, 5);
+  for (int face = 0; face < 4; ++face)
+    LoadCubeFace(image, "Images/black.jpg", kTextureEnvironmentCube, face);
+  LoadCubeFace(image, "Images/env1gr.jpg", kTextureEnvironmentCube, 4);
+  LoadCubeFace(image, "Images/black.jpg", kTextureEnvironmentCube, 5);
   Screen();
 
-  LoadTexture(image, "Images/maasto1.jpg", 33);
-  LoadTexture(image, "Images/maasto2.jpg", 55);
-  LoadMaskedTexture(image, "Images/tro_m2b.pcx", "Images/tro2b.jpg", 56);
-  LoadMaskedTexture(image, "Images/tro_m2n.pcx", "Images/tro2n.jpg", 57);
-  LoadMaskedTexture(image, "Images/tromel.pcx", "Images/tromel.jpg", 59);
+  LoadTexture(image, "Images/maasto1.jpg", kTextureMaasto);
+  LoadTexture(image, "Images/maasto2.jpg", kTextureMaasto2);
+  LoadMaskedTexture(image, "Images/tro_m2b.pcx", "Images/tro2b.jpg", kTextureLogoBright);
+  LoadMaskedTexture(image, "Images/tro_m2n.pcx", "Images/tro2n.jpg", kTextureLogoDark);
+  LoadMaskedTexture(image, "Images/tromel.pcx", "Images/tromel.jpg", kTextureLogoMelt);
   // The greetings come in a variant for render areas other than 1024 wide,
   // measured at the show's own scale: a scaled area keeps its picture.
   if (std::lround(renderWidth / AreaPixelScale()) == 1024)
-    LoadMaskedTexture(image, "Images/greets1.pcx", "Images/greets1.jpg", 58);
+    LoadMaskedTexture(image, "Images/greets1.pcx", "Images/greets1.jpg", kTextureGreetings);
   else
-    LoadMaskedTexture(image, "Images/greets.pcx", "Images/greets.jpg", 58);
+    LoadMaskedTexture(image, "Images/greets.pcx", "Images/greets.jpg", kTextureGreetings);
   Screen();
 
-  LoadTexture(image, "Images/maasto1glow.jpg", 53);
-  LoadTexture(image, "Images/stars1c.jpg", 36);
+  LoadTexture(image, "Images/maasto1glow.jpg", kTextureMaastoGlow);
+  LoadTexture(image, "Images/stars1c.jpg", kTextureStars);
   Screen();
 
   char path[64];
-  for (int d = 1; d <= 5; ++d) {
+  for (int d = 1; d <= kTextureClouds; ++d) {
     snprintf(path, sizeof path, "Images/bill_cl%d.jpg", d);
-    LoadTexture(image, path, static_cast<uint32_t>(36 + d));
+    LoadTexture(image, path, kTextureFirstCloud + static_cast<uint32_t>(d - 1));
   }
   Screen();
 
-  for (int d = 1; d <= 10; ++d) {
+  for (int d = 1; d <= kTextureNoiseBlobs; ++d) {
     snprintf(path, sizeof path, "Images/noiseblob%ds.jpg", d);
-    LoadTexture(image, path, static_cast<uint32_t>(41 + d));
+    LoadTexture(image, path, kTextureFirstNoiseBlob + static_cast<uint32_t>(d - 1));
   }
   Screen();
 }
@@ -124,7 +124,7 @@ void DrawLoadingScreen() {
   glViewport(0, 0, areaWidth, areaHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  glBindTexture(GL_TEXTURE_2D, kLoadingPicture);
+  glBindTexture(GL_TEXTURE_2D, kTextureLoadingPicture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -182,11 +182,11 @@ void DrawLoadingScreen() {
   CopyFrameToTarget(l, 0);
   BlurTarget(l, 0, 8, 1.5f, 1.5f, 0.041666668f, 0.6f, 1.0f, 0.75f);
   CopyFrameToTarget(l, 0);
-  DrawTargetQuad(l, 0, 1.0f, 0.0f, 0);
-  DrawTargetQuad(l, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(l, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
+  DrawTargetQuad(l, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   CopyFrameToTarget(l, 0);
   BlurTarget(l, 0, 8, 1.5f, 1.5f, 0.041666668f, 0.6f, 1.0f, 0.75f);
-  DrawTargetQuad(l, 1, 1.0f, 0.0f, 0);
+  DrawTargetQuad(l, 1, 1.0f, 0.0f, kQuadOverDestAlpha);
   CopyFrameToTarget(l, 1);
 
   // The result over the window: three quarters of the picture's width, cut at
@@ -234,7 +234,7 @@ void LoadAll(int renderWidth, int renderHeight, int effectWidth, int effectHeigh
   CreateSharedObjects(renderWidth, renderHeight, effectWidth, effectHeight);
   static Image scratch;  // one decode buffer for every load
 
-  LoadTexture(scratch, "Images/loadingVR1.jpg", kLoadingPicture);
+  LoadTexture(scratch, "Images/loadingVR1.jpg", kTextureLoadingPicture);
   Screen();
   LoadSharedTextures(scratch, renderWidth);
 

@@ -14,7 +14,7 @@
 void LoadAll(int renderWidth, int renderHeight, int effectWidth, int effectHeight,
              int windowWidth, int windowHeight);
 
-// One loading frame (no swap): the loading picture (texture 52) on a tilted
+// One loading frame (no swap): the loading picture (kTextureLoadingPicture) on a tilted
 // plane that rises with the progress, black over the part not yet loaded,
 // softened by blur passes on the loading target, drawn over the window.
 // Advances the progress by 25 up to 300. Leaves the window's framebuffer

@@ -153,18 +153,19 @@ void BandBlur(const RenderTarget* target, int32_t slot, int32_t passes, float sp
   EndBlur();
 }
 
-void GridBlur(const RenderTarget* target, int32_t slot, int32_t passes, float spreadX,
-              float spreadY, float strength, float baseRed, float baseGreen, float baseBlue,
-              int32_t rows, int32_t columns, const float* values, float tintRed,
-              float tintGreen, float tintBlue) {
+void GridBlur(const RenderTarget* target, int32_t slot, const GridBlurSpec& grid) {
   if (!effects::ValidSlot(target, slot)) return;
+  const int32_t passes = grid.passes, rows = grid.rows, columns = grid.columns;
+  const float spreadX = grid.spreadX, spreadY = grid.spreadY, strength = grid.strength;
+  const float baseRed = grid.base.red, baseGreen = grid.base.green, baseBlue = grid.base.blue;
+  const float* values = grid.values;
   BeginBlur();
   glDisable(GL_COLOR_MATERIAL);
   const bool gridded = !target->useSmallTextures && rows >= 2 && columns >= 2 && values;
   const float hw = static_cast<float>(target->fullHalfWidth);
   const float hh = static_cast<float>(target->fullHalfHeight);
   const float rowSpan = static_cast<float>(rows - 1), columnSpan = static_cast<float>(columns - 1);
-  float tr = tintRed, tg = tintGreen, tb = tintBlue;
+  float tr = grid.tint.red, tg = grid.tint.green, tb = grid.tint.blue;
   for (int32_t p = 1; p <= passes; ++p) {
     glClear(GL_COLOR_BUFFER_BIT);
     BindPassSource(target, slot, p);

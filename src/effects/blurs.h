@@ -33,11 +33,26 @@ void BandBlur(const RenderTarget* target, int32_t slot, int32_t passes, float sp
               float spreadY, float unused, float red, float green, float blue, int32_t n,
               const float* values);
 
-// Blur radius and tint varying over a rows x columns grid of sample values
-// (row-major; rows run along x, columns along y). The tint grows by strength
-// each pass. Leaves colour material off; does not set the texture environment
+// A colour of blur taps.
+struct BlurColour {
+  float red, green, blue;
+};
+
+// GridBlur's values: every tap is `base` plus `tint` times the grid value
+// under it, the tint growing by strength each pass; the radius follows
+// spread, strength and the grid value.
+struct GridBlurSpec {
+  int32_t passes = 1;
+  float spreadX = 1.5f, spreadY = 1.5f;
+  float strength = 0.0f;
+  BlurColour base{0.0f, 0.0f, 0.0f};
+  BlurColour tint{0.0f, 0.0f, 0.0f};
+  int32_t rows = 0, columns = 0;
+  const float* values = nullptr;  // rows x columns, row-major; rows run along x
+};
+
+// Blur radius and tint varying over a grid of sample values (columns run
+// along y). On the small textures it draws plain taps of the base colour; on
+// the full ones without a grid of at least 2 x 2 values, nothing. Leaves colour material off; does not set the texture environment
 // during its passes (GL_ADD adds the colour, GL_MODULATE multiplies).
-void GridBlur(const RenderTarget* target, int32_t slot, int32_t passes, float spreadX,
-              float spreadY, float strength, float baseRed, float baseGreen, float baseBlue,
-              int32_t rows, int32_t columns, const float* values, float tintRed,
-              float tintGreen, float tintBlue);
+void GridBlur(const RenderTarget* target, int32_t slot, const GridBlurSpec& grid);

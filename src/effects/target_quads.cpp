@@ -54,8 +54,8 @@ void DrawTargetQuad(const RenderTarget* target, int32_t slot, float alpha, float
                     int32_t blend) {
   if (!effects::ValidSlot(target, slot)) return;
   switch (blend) {
-    case 0: BeginQuadPass(GL_SRC_ALPHA, GL_DST_ALPHA); break;
-    case 2: BeginQuadPass(GL_SRC_ALPHA, GL_ONE); break;
+    case kQuadOverDestAlpha: BeginQuadPass(GL_SRC_ALPHA, GL_DST_ALPHA); break;
+    case kQuadAdd: BeginQuadPass(GL_SRC_ALPHA, GL_ONE); break;
     default: BeginQuadPass(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
   }
   effects::BindSource(target, slot);
@@ -65,23 +65,23 @@ void DrawTargetQuad(const RenderTarget* target, int32_t slot, float alpha, float
 }
 
 void DrawTargetQuadTransformed(const RenderTarget* target, int32_t slot, float alpha,
-                               float brightness, int32_t blend, float x, float y, float scale,
-                               float angle, float axisX, float axisY, float axisZ) {
+                               float brightness, int32_t blend, const QuadPlacement& at) {
   if (!effects::ValidSlot(target, slot)) return;
   switch (blend) {
-    case 0: BeginQuadPass(GL_SRC_ALPHA, GL_DST_ALPHA); break;
-    case 2: BeginQuadPass(GL_SRC_ALPHA, GL_ONE); break;
-    case 3: BeginQuadPass(GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR); break;
+    case kQuadOverDestAlpha: BeginQuadPass(GL_SRC_ALPHA, GL_DST_ALPHA); break;
+    case kQuadAdd: BeginQuadPass(GL_SRC_ALPHA, GL_ONE); break;
+    case kQuadColour: BeginQuadPass(GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR); break;
     default: BeginQuadPass(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); break;
   }
   effects::BindSource(target, slot);
   glColor4f(brightness, brightness, brightness, alpha);
   // The offset is in pixels of the show's own area size: it follows the scale.
   const float k = AreaPixelScale();
-  glTranslatef(x * k, y * k, 0.0f);
+  glTranslatef(at.x * k, at.y * k, 0.0f);
   // A zero axis names no rotation (logo echoes pass angle 0 about (0, 0, 0)).
-  if (axisX != 0.0f || axisY != 0.0f || axisZ != 0.0f) glRotatef(angle, axisX, axisY, axisZ);
-  glScalef(scale, scale, 1.0f);
+  if (at.axisX != 0.0f || at.axisY != 0.0f || at.axisZ != 0.0f)
+    glRotatef(at.angle, at.axisX, at.axisY, at.axisZ);
+  glScalef(at.scale, at.scale, 1.0f);
   DrawSizedQuad(target);
   EndQuadPass();
 }

@@ -15,15 +15,30 @@ struct RenderTarget;
 // Texture group and quad size follow useSmallTextures.
 void DrawFade(const RenderTarget* target, int32_t slot, float alpha);
 
+// The blend function a target quad draws with.
+enum QuadBlend : int32_t {
+  kQuadOverDestAlpha = 0,  // (src alpha, dst alpha)
+  kQuadAlpha = 1,          // (src alpha, 1 - src alpha), also for any value not named here
+  kQuadAdd = 2,            // (src alpha, one)
+  kQuadColour = 3,         // (src colour, 1 - src colour); DrawTargetQuad draws it as kQuadAlpha
+};
+
 // Lays the slot's texture over the picture; brightness is added to every
 // texel. Texture group by useSmallTextures, quad size by useSmallSize.
-// blend 0: (src alpha, dst alpha); 2: (src alpha, one); else (src alpha, 1 - src alpha).
+// `blend` is a QuadBlend.
 void DrawTargetQuad(const RenderTarget* target, int32_t slot, float alpha, float brightness,
                     int32_t blend);
 
-// As DrawTargetQuad, moved by (x, y), rotated by angle degrees about the axis
-// and scaled by (scale, scale, 1). blend 3 here is (src colour, 1 - src colour).
-// x and y are pixels of the 1024 x 512 area: they grow with the render scale.
+// Where DrawTargetQuadTransformed lays the quad: moved by (x, y), pixels of the
+// 1024 x 512 area (they grow with the render scale), turned by `angle` degrees
+// about the axis (a zero axis turns nothing), scaled by (scale, scale, 1).
+struct QuadPlacement {
+  float x = 0.0f, y = 0.0f;
+  float scale = 1.0f;
+  float angle = 0.0f;
+  float axisX = 0.0f, axisY = 0.0f, axisZ = 0.0f;
+};
+
+// As DrawTargetQuad, placed by `at`; here kQuadColour is its own function.
 void DrawTargetQuadTransformed(const RenderTarget* target, int32_t slot, float alpha,
-                               float brightness, int32_t blend, float x, float y, float scale,
-                               float angle, float axisX, float axisY, float axisZ);
+                               float brightness, int32_t blend, const QuadPlacement& at);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -18,12 +19,14 @@
 #include "toolkit/shadow_volume.h"
 
 namespace {
-constexpr uint32_t kRibbonTexture = 30;
-constexpr uint32_t kKiloTexture = 32;
-constexpr uint32_t kStarTexture = 36;
-constexpr uint32_t kFirstCloudTexture = 37;  // 37 to 41
+// The shared textures by their part here.
+constexpr uint32_t kRibbonTexture = kTextureBill;
+constexpr uint32_t kKiloTexture = kTextureValko;
+constexpr uint32_t kStarTexture = kTextureStars;
+constexpr uint32_t kFirstCloudTexture = kTextureFirstCloud;
+// The sprites are counted by texture from the ribbons' to the last cloud's.
 constexpr uint32_t kFirstCountedTexture = kRibbonTexture;
-constexpr int32_t kCountedTextures = 12;  // 30 to 41
+constexpr int32_t kCountedTextures = kTextureFirstCloud + kTextureClouds - kTextureBill;
 
 RenderTarget* target = nullptr;
 std::unique_ptr<Scene> scene;
@@ -32,24 +35,33 @@ ModuleAObjects objects;
 Vector4 blobBase[kCentreCount];
 float centreDistance[kCentreCount] = {};
 std::unique_ptr<NoiseTable> noiseSmall, noise, noiseLarge;
-float clockMs = kModuleAStartClockMs;
+// Everything a frame carries to the next: the clock alone (the frame's
+// values are made from it), kept after loading and restored in one copy.
+struct ModuleAPlay {
+  float clockMs = kModuleAStartClockMs;
+};
+ModuleAPlay play;
+ModuleAPlay kept;
 ModuleAFrame frame;
 SpriteLook ribbonLook[kRibbonCount];
 SpriteLook cloudLook[kCloudCount];
 int32_t billboardCount[kCountedTextures] = {};
 uint32_t boundSpriteTexture = 0;
 
-const ObjectLook kStarBall = {kStarTexture, 1, 1.0f, {0, 0, 0}, {1, 1, 1}, 1.0f, 0.0001f, {0, 0, 0}};
+const ObjectLook kStarBall = {kStarTexture, kRenderTextured,
+                              1.0f, {0, 0, 0}, {1, 1, 1}, 1.0f, 0.0001f, {0, 0, 0}};
 // The kilo ball and its clone differ only in colours; both take the lamp as a
 // directional light.
-const ObjectLook kKiloBall = {kKiloTexture, 0, 1.0f, {0.4f, 0.325f, 0.22f}, {0.1f, 0.12f, 0.04f},
-                              0.0f, 0.05f, {0, 0, 0}};
+const ObjectLook kKiloBall = {kKiloTexture, kRenderUntextured,
+                              1.0f, {0.4f, 0.325f, 0.22f}, {0.1f, 0.12f, 0.04f}, 0.0f, 0.05f,
+                              {0, 0, 0}};
 // The clone is the balls' blue glow. Its lamp sits at the origin as a
 // direction, so no diffuse light reaches it and only the ambient colour
 // shows: that colour must be blue, or the glow is warm. Deeper than the base
 // colour's blue, so the glow added over the sprites does not burn to white.
-const ObjectLook kKiloClone = {kKiloTexture, 0, 1.0f, {0.32f, 0.46f, 1.21f}, {0.16f, 0.32f, 1.21f},
-                               0.0f, 0.05f, {0, 0, 0}};
+const ObjectLook kKiloClone = {kKiloTexture, kRenderUntextured,
+                               1.0f, {0.32f, 0.46f, 1.21f}, {0.16f, 0.32f, 1.21f}, 0.0f, 0.05f,
+                               {0, 0, 0}};
 
 SceneObject& Object(int32_t index) { return *scene->objects[index]; }
 
@@ -120,9 +132,9 @@ void DrawFrame(int32_t mode) {
   const bool hasKilo = HasObject(objects.kilo);
   if (hasKilo) {
     SceneObject& kilo = Object(objects.kilo);
-    kilo.blendMode = 3;
+    kilo.blendMode = kBlendAlphaAdditive;
     kilo.baseAlpha = 0.75f;
-    kilo.renderMode = 1;
+    kilo.renderMode = kRenderTextured;
   }
   if (HasObject(objects.ball)) {
     SceneObject& ball = Object(objects.ball);
@@ -182,7 +194,7 @@ void DrawFrame(int32_t mode) {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   if (target) {
     SetTargetSize(1, 0);
-    DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+    DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
     SetTargetSize(0, 0);
   }
   glDisable(GL_DEPTH_TEST);
@@ -256,13 +268,13 @@ void ModuleAInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
 // shared target's size flags at 0.
 void ModuleARender(int32_t frameDelta, int32_t mode) {
   if (!scene) return;
-  AdvanceModuleClock(&clockMs, frameDelta);
-  UpdateModuleAFrame(&frame, *noise, blobBase, clockMs, mode);
+  AdvanceModuleClock(&play.clockMs, frameDelta);
+  UpdateModuleAFrame(&frame, *noise, blobBase, play.clockMs, mode);
   DrawFrame(mode);
 }
 
 ModuleAObjects ModuleAObjectIndices() { return objects; }
-float ModuleAClockMs() { return clockMs; }
+float ModuleAClockMs() { return play.clockMs; }
 const float* ModuleACentreDistances() { return centreDistance; }
 const ModuleAFrame& ModuleALastFrame() { return frame; }
 
@@ -271,14 +283,10 @@ int32_t ModuleABillboardCount(uint32_t name) {
   return slot < kCountedTextures ? billboardCount[slot] : 0;
 }
 
-namespace {
-float keptClockMs = kModuleAStartClockMs;
-}  // namespace
-
 void ModuleAStep(int32_t frameDelta, int32_t mode) {
   if (!scene) return;
-  AdvanceModuleClock(&clockMs, frameDelta);
+  AdvanceModuleClock(&play.clockMs, frameDelta);
 }
 
-void ModuleAKeepState() { keptClockMs = clockMs; }
-void ModuleARestoreState() { clockMs = keptClockMs; }
+void ModuleAKeepState() { kept = play; }
+void ModuleARestoreState() { play = kept; }

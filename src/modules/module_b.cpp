@@ -7,6 +7,7 @@
 
 #include "assets/image.h"
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
@@ -25,20 +26,28 @@ constexpr const char* kName = "Module B";
 
 RenderTarget* target = nullptr;
 std::unique_ptr<Scene> scene;
-CameraPose pose;
-Light light1, light2;
 std::unique_ptr<Spline> pathEven;
 std::unique_ptr<NoiseTable> noise256, noise512, noise1024;
 Image picture;  // decode buffer of the height field
-float heightField[kRipple * kRipple];
 int32_t rippleRows = kRipple, rippleColumns = kRipple;
 
-ModuleBClock moduleClock;
-ModuleBCamera camera;
-ModuleBCube cube;
-ModuleBCubeShape cubeShape{};
+// Everything a frame carries to the next: the restart returns it to its state
+// after loading with one copy, so a field added here is kept and restored.
+struct ModuleBPlay {
+  ModuleBClock moduleClock;
+  ModuleBCamera camera;
+  CameraPose pose;
+  Light light1, light2;  // light1 reaches the pose through its poseRef
+  ModuleBCube cube;
+  ModuleBCubeShape cubeShape{};
+  float bandPhaseA = -450.0f, bandPhaseB = -600.0f;
+  float heightField[kRipple * kRipple];
+};
+ModuleBPlay play;
+ModuleBPlay kept;
+
+// This frame's values, made again from the clock before any pass reads them.
 ModuleBSprite sprites[kModuleBSprites];
-float bandPhaseA = -450.0f, bandPhaseB = -600.0f;
 float bandValues[kModuleBBands];
 ModuleBZoom zoom{};
 float greetingsWeight = 0.0f;
@@ -66,8 +75,9 @@ void LoadObjects() {
     backball = m.first;
     Obj(backball).position.y = 0.0f;
     BuildEdgeList(s, backball);
-    ApplyLook(Obj(backball), {35, 4, 1.0f, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
-                                  {0.5f, 0.0f, 0.000075f}});
+    ApplyLook(Obj(backball), {kTextureBlueBackground, kRenderCubeEnvironment,
+                              1.0f, {0.66f, 0.4f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+                              {0.5f, 0.0f, 0.000075f}});
   }
 
   s.vertexScale = 20.0f;
@@ -79,7 +89,8 @@ void LoadObjects() {
     o.scale.y = 0.0714286f;
     AllocateWorldBuffers(s, icecube);
     o.position.set(0.0f, 0.0f, 0.0f);
-    ApplyLook(o, {32, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
+    ApplyLook(o, {kTextureValko, kRenderTextured,
+                  1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f, {0, 0, 0}});
   }
 
   // Boxes: never drawn; box clone 3 carries the marker's transform.
@@ -119,12 +130,18 @@ void LoadObjects() {
       if (c[i] != markerOwner) ShareTransform(s, markerOwner, c[i]);
     kiloballClone1 = c[1];
     const ObjectLook kLooks[6] = {
-        {32, 0, 1.0f, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
-        {32, 0, 1.0f, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.6f, 0.251f, 0.1f}, {1.5f, 0.31f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.6f, 0.1f, 0.1f}, {1.5f, 0.1f, 0.1f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {10.6f, 0.85f, 0.5f}, {10.5f, 0.65f, 0.3f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.21f, 0.21f, 0.6f}, {0.21f, 0.15f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.1f, 0.1f, 0.6f}, {0.1f, 0.1f, 1.5f}, 0.0f, 0.05f, {0, 0, 0}},
+        {kTextureValko, kRenderUntextured,
+         1.0f, {0.7f, 0.6f, 10.85f}, {0.5f, 0.4f, 10.65f}, 0.0f, 0.05f, {0, 0, 0}},
     };
     for (int i = 0; i <= 5; ++i) {
       if (!HasObject(c[i])) continue;
@@ -152,16 +169,16 @@ void DeformBackball(int32_t mode, float t) {
   ComputeCreaseNormals(*scene, backball, mode == 1 ? -1.0f : -0.75f);
 }
 
-void ShapeIceCube(int32_t frameDelta, int32_t mode, const ModuleBTime& time) {
-  cubeShape = AdvanceModuleBCube(cube, time.t, moduleClock.localMs, time.dt, frameDelta);
+// The cube's mesh in the shape the advance gave it.
+void ShapeIceCube(int32_t mode) {
   if (!HasObject(icecube)) return;
   SceneObject& o = Obj(icecube);
   SnapshotKeptNormals(*scene, icecube, &icecubeNormals);
   o.position.y = mode == 1 ? 0.0f : -20.0f;
   o.rotation.y = 0.0f;
-  o.scale.set(cubeShape.k, cubeShape.d + 1.0f, cubeShape.k);
+  o.scale.set(play.cubeShape.k, play.cubeShape.d + 1.0f, play.cubeShape.k);
   for (int32_t i = 0; i < o.vertexCount; ++i)
-    o.baseVertices[i] = DeformCubeVertex(*noise512, cubeShape, cube.spin, o.baseVertices[i], o.baseNormals[i]);
+    o.baseVertices[i] = DeformCubeVertex(*noise512, play.cubeShape, play.cube.spin, o.baseVertices[i], o.baseNormals[i]);
   ComputeSmoothNormals(*scene, icecube);
 }
 
@@ -171,30 +188,30 @@ void DrawShadowedBackball(int32_t mode) {
   Scene& s = *scene;
   SceneObject& o = Obj(backball);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
-  SetStencilMode(0);
-  TransformObject(s, backball, 1, 1);
+  SetStencilMode(kStencilOff);
+  TransformObject(s, backball, kFromBaseVertices, kWithVertexNormals);
   glEnable(GL_BLEND);
-  SetPerspectiveView(s, pose);
+  SetPerspectiveView(s, play.pose);
   glEnable(GL_DEPTH_TEST);
 
-  o.blendMode = 0;
-  o.renderMode = 1;
+  o.blendMode = kBlendNone;
+  o.renderMode = kRenderTextured;
   o.extraPass = 0;
   if (mode == 1) SetColour(o.ambientColour, 1.0f, 1.0f, 1.0f, 1.0f);
   else SetColour(o.ambientColour, 0.594f, 0.594f, 0.94f, 1.0f);
   SetColour(o.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
-  DrawObject(s, backball, light1, 1);
+  DrawObject(s, backball, play.light1, 1);
 
-  SetStencilMode(1);
+  SetStencilMode(kStencilStartVolume);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
-  BuildShadowVolume(s, backball, light1);
-  SetPerspectiveView(s, pose);
+  BuildShadowVolume(s, backball, play.light1);
+  SetPerspectiveView(s, play.pose);
   DrawShadowVolume(s, backball);
-  SetStencilMode(2);
+  SetStencilMode(kStencilOutsideShadow);
   glEnable(GL_DEPTH_TEST);
 
-  o.blendMode = 1;
-  o.renderMode = 1;
+  o.blendMode = kBlendAdditive;
+  o.renderMode = kRenderTextured;
   o.extraPass = 1;
   if (mode == 1) {
     SetColour(o.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
@@ -203,8 +220,8 @@ void DrawShadowedBackball(int32_t mode) {
     SetColour(o.ambientColour, 0.2f, 0.4f, 0.0f, 1.0f);
     SetColour(o.baseColour, 7.0f, 4.0f, 5.0f, 1.0f);
   }
-  DrawObject(s, backball, light1, 1);
-  SetStencilMode(0);
+  DrawObject(s, backball, play.light1, 1);
+  SetStencilMode(kStencilOff);
 }
 
 void SetTargetFlags(int32_t smallTextures, int32_t smallSize) {
@@ -216,7 +233,7 @@ void SetTargetFlags(int32_t smallTextures, int32_t smallSize) {
 
 void Draw(int32_t mode) {
   Scene& s = *scene;
-  const ModuleBView view{&s, &pose, target, &light1};
+  const ModuleBView view{&s, &play.pose, target, &play.light1};
   SetOrthoWindow(s.windowWidth, s.windowHeight);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -229,30 +246,54 @@ void Draw(int32_t mode) {
   target->useSmallSize = 0;
 
   if (HasObject(backball)) DrawShadowedBackball(mode);
-  else SetPerspectiveView(s, pose);
-  if (HasObject(kiloball)) DrawObject(s, kiloball, light1, 0);
+  else SetPerspectiveView(s, play.pose);
+  if (HasObject(kiloball)) DrawObject(s, kiloball, play.light1, 0);
 
   // The glow of the marker over the finished picture.
   glDisable(GL_DEPTH_TEST);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
   SetTargetFlags(1, 0);
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   SetTargetFlags(0, 0);
 
-  SetPerspectiveView(s, pose);
+  SetPerspectiveView(s, play.pose);
   if (HasObject(icecube)) {
-    TransformObject(s, icecube, 1, 1);  // under the camera: eye space
-    DrawIceCube(view, icecube, mode, cubeShape.k);
+    // Under the camera: eye space.
+    TransformObject(s, icecube, kFromBaseVertices, kWithVertexNormals);
+    DrawIceCube(view, icecube, mode, play.cubeShape.k);
   }
 
   glDisable(GL_DEPTH_TEST);
   SetOrthoWindow(s.windowWidth, s.windowHeight);
   if (mode == 1)
-    DrawClosingMode1(view, zoom, greetingsWeight, bandValues, bandPhaseA, bandPhaseB);
+    DrawClosingMode1(view, zoom, greetingsWeight, bandValues, play.bandPhaseA, play.bandPhaseB);
   else
-    DrawClosingMode0(view, zoom, gridWeight, heightField, rippleRows, rippleColumns);
-  glCullFace(GL_BACK);
-  glDisable(GL_DEPTH_TEST);
+    DrawClosingMode0(view, zoom, gridWeight, play.heightField, rippleRows, rippleColumns);
+  glCullFace(GL_BACK);  // the depth test stays off: the closing passes never turn it on
+}
+
+// Everything the record carries, one frame on: the clock, the lights and the
+// camera, the cube's motion, the closing's band phases and the opening's
+// relaxing height field. The drawn frame and the state-only step both run it.
+ModuleBTime AdvanceModuleB(int32_t frameDelta, int32_t mode) {
+  const ModuleBTime time = AdvanceModuleBClock(play.moduleClock, frameDelta, mode);
+  const float t = time.t;
+  ModuleBLightPositions(*pathEven, t, &play.light1.position, &play.light2.position);
+  Vector4 position = ModuleBCameraPosition(play.camera, mode, play.moduleClock.localMs, time.dt);
+  play.pose.position.set(position.x, position.y, position.z);
+  AimCamera(play.pose, Vector4(0.0f, 0.0f, 0.0f));
+  OrthonormalizeCamera(*play.light1.poseRef);
+  play.cubeShape = AdvanceModuleBCube(play.cube, t, play.moduleClock.localMs, time.dt, frameDelta);
+  if (mode == 1) {
+    greetingsWeight = ModuleBGreetingsWeight(t);
+    if (greetingsWeight != 0.0f) {
+      play.bandPhaseA += 25.0f * time.dt;
+      play.bandPhaseB += 35.0f * time.dt;
+    }
+  } else {
+    RelaxHeightField(play.heightField, rippleRows, rippleColumns, ModuleBRippleWeight(t));
+  }
+  return time;
 }
 }  // namespace
 
@@ -261,13 +302,13 @@ void ModuleBHandOver(RenderTarget* shared) { target = shared; }
 void ModuleBInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight) {
   scene = std::make_unique<Scene>(10000, windowWidth, windowHeight, targetWidth, targetHeight);
-  pose.position.set(0.0f, 5.0f, -25.0f);
-  pose.direction.set(0.0f, 0.0f, 1.0f);
+  play.pose.position.set(0.0f, 5.0f, -25.0f);
+  play.pose.direction.set(0.0f, 0.0f, 1.0f);
 
-  SetLightColour(light1, 2.0f, 2.0f, 2.0f);
-  SetLightColour(light2, 1.0f, 1.0f, 1.0f);
-  light1.position.set(0.0f, 0.0f, 0.0f);
-  light1.poseRef = &pose;
+  SetLightColour(play.light1, 2.0f, 2.0f, 2.0f);
+  SetLightColour(play.light2, 1.0f, 1.0f, 1.0f);
+  play.light1.position.set(0.0f, 0.0f, 0.0f);
+  play.light1.poseRef = &play.pose;
 
   // The lights' path, resampled to nearly constant speed.
   pathEven = MakeLightPath();
@@ -284,57 +325,36 @@ void ModuleBInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   noise1024 = std::make_unique<NoiseTable>(1024, 1023, 333);
 
   rippleRows = rippleColumns = kRipple;
-  LoadHeightField(picture, "Images/qoru.pcx", heightField, kRipple * kRipple);
+  LoadHeightField(picture, "Images/qoru.pcx", play.heightField, kRipple * kRipple);
 }
-
-namespace {
-// The clock, the lights and the camera: what both the drawn frame and the
-// state-only step advance.
-ModuleBTime AdvanceModuleB(int32_t frameDelta, int32_t mode) {
-  const ModuleBTime time = AdvanceModuleBClock(moduleClock, frameDelta, mode);
-  ModuleBLightPositions(*pathEven, time.t, &light1.position, &light2.position);
-  Vector4 position = ModuleBCameraPosition(camera, mode, moduleClock.localMs, time.dt);
-  pose.position.set(position.x, position.y, position.z);
-  AimCamera(pose, Vector4(0.0f, 0.0f, 0.0f));
-  OrthonormalizeCamera(*light1.poseRef);
-  return time;
-}
-}  // namespace
 
 void ModuleBUpdate(int32_t frameDelta, int32_t mode) {
   if (!scene) return;
-  const ModuleBTime time = AdvanceModuleB(frameDelta, mode);
-  const float t = time.t;
+  const float t = AdvanceModuleB(frameDelta, mode).t;
 
   // The box groups follow the lights; the kiloballs follow box clone 3.
   if (HasObject(box)) {
     SceneObject& b = Obj(box);
-    b.position = light2.position;
+    b.position = play.light2.position;
     b.rotation.x = 2.56f * std::sin(3.141592f * std::sin(0.25f * t));
     b.rotation.z = 1.42f * std::sin(0.13f * t);
   }
   if (HasObject(markerOwner)) {
     SceneObject& b = Obj(markerOwner);
-    b.position = light1.position;
+    b.position = play.light1.position;
     b.rotation.x = 4.16f * std::sin(3.141592f * std::sin(0.2f * t) + 4.0f);
     b.rotation.z = -1.988f * std::sin(0.13f * t + 4.0f);
   }
 
   DeformBackball(mode, t);
-  ShapeIceCube(frameDelta, mode, time);
+  ShapeIceCube(mode);
   if (mode == 1) ModuleBSwarm(t, sprites);
 
   zoom = ModuleBZoomBlur(mode, t);
   if (mode == 1) {
-    greetingsWeight = ModuleBGreetingsWeight(t);
-    if (greetingsWeight != 0.0f) {
-      ModuleBBandValues(t, bandValues);
-      bandPhaseA += 25.0f * time.dt;
-      bandPhaseB += 35.0f * time.dt;
-    }
+    if (greetingsWeight != 0.0f) ModuleBBandValues(t, bandValues);
   } else {
     gridWeight = ModuleBGridWeight(t);
-    RelaxHeightField(heightField, rippleRows, rippleColumns, ModuleBRippleWeight(t));
   }
 }
 
@@ -349,14 +369,14 @@ void ModuleBWorldSpace() {
   Scene& s = *scene;
   if (HasObject(backball)) {
     SetOrthoWindow(s.windowWidth, s.windowHeight);
-    TransformObject(s, backball, 1, 1);
-    BuildShadowVolume(s, backball, light1);
+    TransformObject(s, backball, kFromBaseVertices, kWithVertexNormals);
+    BuildShadowVolume(s, backball, play.light1);
   }
   if (HasObject(icecube)) {
-    SetPerspectiveView(s, pose);
-    TransformObject(s, icecube, 1, 1);
-    IceCubeCoordinates(s, icecube, cubeShape.k, 0.05f);
-    IceCubeCoordinates(s, icecube, cubeShape.k, 0.135f);
+    SetPerspectiveView(s, play.pose);
+    TransformObject(s, icecube, kFromBaseVertices, kWithVertexNormals);
+    IceCubeCoordinates(s, icecube, play.cubeShape.k, 0.05f);
+    IceCubeCoordinates(s, icecube, play.cubeShape.k, 0.135f);
   }
 }
 
@@ -368,26 +388,26 @@ void ModuleBRender(int32_t frameDelta, int32_t mode) {
 
 ModuleBProbe ModuleBState() {
   ModuleBProbe p{};
-  p.localMs = moduleClock.localMs;
-  p.prevMode = moduleClock.prevMode;
-  p.phase = camera.phase;
-  p.cycleMs = camera.cycleMs;
-  p.distanceFactor = camera.distanceFactor;
-  p.cameraPosition = pose.position;
-  p.light1 = light1.position;
-  p.light2 = light2.position;
+  p.localMs = play.moduleClock.localMs;
+  p.prevMode = play.moduleClock.prevMode;
+  p.phase = play.camera.phase;
+  p.cycleMs = play.camera.cycleMs;
+  p.distanceFactor = play.camera.distanceFactor;
+  p.cameraPosition = play.pose.position;
+  p.light1 = play.light1.position;
+  p.light2 = play.light2.position;
   p.backball = backball;
   p.icecube = icecube;
   p.kiloball = kiloball;
   p.kiloballClone1 = kiloballClone1;
   p.faceTotal = faceTotal;
   if (HasObject(kiloball)) p.marker = *Obj(kiloball).positionSource;
-  p.cubeD = cubeShape.d;
-  p.cubeSquash = cubeShape.squash;
+  p.cubeD = play.cubeShape.d;
+  p.cubeSquash = play.cubeShape.squash;
   p.cubeScaleY = HasObject(icecube) ? Obj(icecube).scale.y : 0.0f;
-  p.heightField = heightField;
-  p.bandPhaseA = bandPhaseA;
-  p.bandPhaseB = bandPhaseB;
+  p.heightField = play.heightField;
+  p.bandPhaseA = play.bandPhaseA;
+  p.bandPhaseB = play.bandPhaseB;
   if (target) {
     p.slot0Texture = target->fullTextures[0];
     p.slot0Feedback = target->fullFeedback[0];
@@ -395,63 +415,18 @@ ModuleBProbe ModuleBState() {
   return p;
 }
 
-namespace {
-struct ModuleBKept {
-  ModuleBClock moduleClock;
-  ModuleBCamera camera;
-  ModuleBCube cube;
-  ModuleBCubeShape cubeShape;
-  float bandPhaseA, bandPhaseB;
-  float heightField[kRipple * kRipple];
-  CameraPose pose;
-  Vector3 light1, light2;
-};
-ModuleBKept kept;
-}  // namespace
-
-// ModuleBUpdate's sums and fields; the object transforms, the deformations and
-// the sprites follow the clock alone and are made again by the next drawn frame.
+// The advance alone: the object transforms, the deformations and the sprites
+// follow the clock and are made again by the next drawn frame.
 void ModuleBStep(int32_t frameDelta, int32_t mode) {
   if (!scene || !target) return;
-  const ModuleBTime time = AdvanceModuleB(frameDelta, mode);
-  const float t = time.t;
-  cubeShape = AdvanceModuleBCube(cube, t, moduleClock.localMs, time.dt, frameDelta);
-  if (mode == 1) {
-    greetingsWeight = ModuleBGreetingsWeight(t);
-    if (greetingsWeight != 0.0f) {
-      bandPhaseA += 25.0f * time.dt;
-      bandPhaseB += 35.0f * time.dt;
-      // The greetings pass leaves slot 0 on its feedback texture.
-      target->fullTextures[0] = target->fullFeedback[0];
-    }
-  } else {
-    RelaxHeightField(heightField, rippleRows, rippleColumns, ModuleBRippleWeight(t));
-  }
+  AdvanceModuleB(frameDelta, mode);
+  // The greetings pass leaves slot 0 on its feedback texture.
+  if (mode == 1 && greetingsWeight != 0.0f) target->fullTextures[0] = target->fullFeedback[0];
 }
 
-void ModuleBKeepState() {
-  kept.moduleClock = moduleClock;
-  kept.camera = camera;
-  kept.cube = cube;
-  kept.cubeShape = cubeShape;
-  kept.bandPhaseA = bandPhaseA;
-  kept.bandPhaseB = bandPhaseB;
-  std::copy(heightField, heightField + kRipple * kRipple, kept.heightField);
-  kept.pose = pose;
-  kept.light1 = light1.position;
-  kept.light2 = light2.position;
-}
+void ModuleBKeepState() { kept = play; }
 
 void ModuleBRestoreState() {
-  moduleClock = kept.moduleClock;
-  camera = kept.camera;
-  cube = kept.cube;
-  cubeShape = kept.cubeShape;
-  bandPhaseA = kept.bandPhaseA;
-  bandPhaseB = kept.bandPhaseB;
-  std::copy(kept.heightField, kept.heightField + kRipple * kRipple, heightField);
-  pose = kept.pose;
-  light1.position = kept.light1;
-  light2.position = kept.light2;
+  play = kept;
   backballDeformedMode = -1;  // the next frame deforms afresh
 }

@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-#include "toolkit/math.h"
+#include "core/math.h"
 
 struct RenderTarget;
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "assets/texture_names.h"
 #include "modules/module_common.h"
 #include "toolkit/envelope.h"
 #include "toolkit/noise.h"
@@ -252,8 +253,8 @@ void ModuleBSwarm(float t, ModuleBSprite* sprites) {
     sp.b = 0.288f * H + 0.9f;
 
     float size0 = (std::sin(0.4f * jf) + 7.0f) * sizeBase;
-    sp.texture0 = 42 + h;
-    sp.texture1 = 42 + hNext;
+    sp.texture0 = kTextureFirstNoiseBlob + h;
+    sp.texture1 = kTextureFirstNoiseBlob + hNext;
     sp.half0 = size0 + 2.0f * m;
     sp.half1 = size0 + w;
     sp.alpha0 = w * brightness;

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "toolkit/math.h"
+#include "core/math.h"
 
 struct NoiseTable;
 struct Spline;

@@ -1,6 +1,7 @@
 #include "modules/module_b_passes.h"
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -26,8 +27,8 @@ float SetCubePass(SceneObject& o, int32_t p, int32_t m) {
       SetColour(o.ambientColour, 0.5f, 0.95f, 0.5f, 1.0f);
       o.baseAlpha = 0.85f;
     }
-    o.renderMode = 1;
-    o.blendMode = 1;
+    o.renderMode = kRenderTextured;
+    o.blendMode = kBlendAdditive;
     glCullFace(GL_FRONT);
     return 0.05f;
   }
@@ -40,8 +41,8 @@ float SetCubePass(SceneObject& o, int32_t p, int32_t m) {
     SetColour(o.ambientColour, 0.86f, 0.86f, 0.86f, 1.0f);
   }
   o.baseAlpha = 1.0f;
-  o.renderMode = 5;
-  o.blendMode = 2;
+  o.renderMode = kRenderLitAddedPass;
+  o.blendMode = kBlendAlpha;
   glCullFace(GL_BACK);
   return 0.135f;
 }
@@ -70,7 +71,7 @@ void DrawMarkerGlow(const ModuleBView& v, int32_t kiloballClone1) {
 
 void DrawSwarm(const ModuleBView& v, const ModuleBSprite* sprites) {
   Scene& s = *v.scene;
-  BeginBillboards(s, 37, 0);
+  BeginBillboards(s, kTextureFirstCloud, 0);
   for (int32_t j = 0; j < kModuleBSprites; ++j) {
     const ModuleBSprite& p = sprites[j];
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(p.texture0));
@@ -123,20 +124,24 @@ void DrawClosingMode1(const ModuleBView& v, const ModuleBZoom& zoom, float f,
   // feedback texture, not the one it had: both passes of a feedback effect on
   // slot 0 read a copy made before they draw, so sharing one texture is safe.
   CopyFrameToTarget(target, 1);
-  target->fullTextures[0] = 58;
+  target->fullTextures[0] = kTextureGreetings;
   glClear(GL_COLOR_BUFFER_BIT);
-  DrawTargetQuad(target, 0, 0.75f, 0.0f, 1);
+  DrawTargetQuad(target, 0, 0.75f, 0.0f, kQuadAlpha);
   target->fullTextures[0] = target->fullFeedback[0];
   CopyFrameToTarget(target, 3);
   BandBlur(target, 3, 4, 1.5f, 1.5f, 0.2f, 1.0f, 1.0f, 1.0f, kModuleBBands, bandValues);
   CopyFrameToTarget(target, 3);
-  DrawTargetQuad(target, 1, 1.0f, 0.0f, 1);
+  DrawTargetQuad(target, 1, 1.0f, 0.0f, kQuadAlpha);
 
   // Drifting echoes of the blurred greetings.
-  const float scale = ModuleBEchoScale(f);
+  QuadPlacement echo;
+  echo.x = bandPhaseA;
+  echo.y = bandPhaseB;
+  echo.scale = ModuleBEchoScale(f);
+  echo.angle = -40.0f;
+  echo.axisZ = 1.0f;
   for (int i = 0; i < 12; ++i)
-    DrawTargetQuadTransformed(target, 3, 0.25f * f, 0.0f, 3, bandPhaseA, bandPhaseB, scale, -40.0f,
-                              0.0f, 0.0f, 1.0f);
+    DrawTargetQuadTransformed(target, 3, 0.25f * f, 0.0f, kQuadColour, echo);
 }
 
 void DrawClosingMode0(const ModuleBView& v, const ModuleBZoom& zoom, float g,
@@ -150,12 +155,21 @@ void DrawClosingMode0(const ModuleBView& v, const ModuleBZoom& zoom, float g,
   const float s = 0.33f * g;
   if (s != 0.0f) {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
-    GridBlur(target, 0, 1, 1.5f, 1.5f, s, 0.0f, 0.0f, 0.0f, rows, columns, heightField, 0.75f,
-             0.75f, 0.75f);
+    GridBlurSpec grid;
+    grid.strength = s;
+    grid.rows = rows;
+    grid.columns = columns;
+    grid.values = heightField;
+    // Added: the ripple lights the picture where the field is high.
+    grid.base = {0.0f, 0.0f, 0.0f};
+    grid.tint = {0.75f, 0.75f, 0.75f};
+    GridBlur(target, 0, grid);
     CopyFrameToTarget(target, 0);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    GridBlur(target, 0, 1, 1.5f, 1.5f, s, 1.0f, 0.2f * s + 0.8f, 1.0f, rows, columns, heightField,
-             0.0f, -2.25f, -3.0f);
+    // Multiplied: green and blue taken out where the field is high.
+    grid.base = {1.0f, 0.2f * s + 0.8f, 1.0f};
+    grid.tint = {0.0f, -2.25f, -3.0f};
+    GridBlur(target, 0, grid);
   } else {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     BlurTarget(target, 0, 1, 1.5f, 1.5f, s, 1.0f, 0.8f, 1.0f);

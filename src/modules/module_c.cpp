@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/render_target.h"
 #include "effects/target_quads.h"
@@ -29,27 +30,36 @@ namespace {
 RenderTarget* target = nullptr;  // shared by all modules, handed over before init
 
 std::unique_ptr<Scene> scene;
-CameraPose camera;
-Vector4 cameraTarget;
-Light lamp;
+// Everything a frame carries to the next: the restart returns it to its state
+// after loading with one copy, so a field added here is kept and restored.
+struct ModuleCPlay {
+  CameraPose camera;
+  Vector4 cameraTarget;
+  Light lamp;
+  ModuleCClock moduleClock;
+  float zoom = 3.0f;
+  Envelope envelope;
+  bool firstFrame = true;
+};
+ModuleCPlay play;
+ModuleCPlay kept;
+
 Light spareLight;  // made with the lamp, never drawn with
 std::unique_ptr<Spline> lightPath;
 std::unique_ptr<NoiseTable> noiseSmall, noise, noiseLarge;  // only `noise` is read
 ModuleCObjects objects;
-ModuleCClock moduleClock;
-float zoom = 3.0f;
-Envelope envelope;
-bool firstFrame = true;
 
 SmokeBillboard smoke[kModuleCSmokeCount];
 LensGrowth lens;
 KeptNormals lensNormals;  // of the undeformed lens
 
-const ObjectLook kBall = {34, 4, 1.0f, {0.66f, 0.66f, 0.66f}, {0.2f, 0.2f, 0.2f},
-                          1.0f, 0.0001f, {5.0f, 0.1f, 0.0f}};
+const ObjectLook kBall = {kTextureDarkBeach, kRenderCubeEnvironment,
+                          1.0f, {0.66f, 0.66f, 0.66f}, {0.2f, 0.2f, 0.2f}, 1.0f, 0.0001f,
+                          {5.0f, 0.1f, 0.0f}};
 // Directional light; the render step rewrites the colours every frame.
-const ObjectLook kLens = {32, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f},
-                          0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+const ObjectLook kLens = {kTextureValko, kRenderTextured,
+                          1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+                          {0.0f, 0.0f, 0.0f}};
 
 void SetUpBall(SceneObject& o) {
   o.position.y = 0.0f;
@@ -117,11 +127,10 @@ void LoadUnseenObjects() {
 // Smoke billboards into the shared target at target size, copied to small slot 0.
 void DrawSmoke() {
   glEnable(GL_BLEND);
-  glDisable(GL_DEPTH_TEST);
   glEnable(GL_DEPTH_TEST);
   if (target) target->useSmallTextures = target->useSmallSize = 1;
-  SetPerspectiveViewTarget(*scene, camera);
-  BeginBillboards(*scene, 37, 0);
+  SetPerspectiveViewTarget(*scene, play.camera);
+  BeginBillboards(*scene, kTextureFirstCloud, 0);
   for (const SmokeBillboard& b : smoke) {
     glBindTexture(GL_TEXTURE_2D, b.texture0);
     DrawBillboard(*scene, b.x, b.y, b.z, b.half0, b.half0, b.r, b.g, b.b, b.alpha0);
@@ -139,15 +148,15 @@ void DrawSmoke() {
 // The backdrop ball without depth writes, then the smoke stretched over it.
 void DrawBall(int32_t mode) {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   glEnable(GL_BLEND);
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
   if (HasObject(objects.ball)) {
     SceneObject& ball = *scene->objects[objects.ball];
-    ball.blendMode = 0;
-    ball.renderMode = 1;
+    ball.blendMode = kBlendNone;
+    ball.renderMode = kRenderTextured;
     ball.extraPass = 0;
     if (mode == 0) {
       SetColour(ball.ambientColour, 0.8f, 0.8f, 0.8f, 1.0f);
@@ -156,22 +165,22 @@ void DrawBall(int32_t mode) {
       SetColour(ball.ambientColour, 1.0f, 1.0f, 1.0f, 1.0f);
       SetColour(ball.baseColour, 1.0f, 1.0f, 1.0f, 1.0f);
     }
-    DrawObject(*scene, objects.ball, lamp, 0);
+    DrawObject(*scene, objects.ball, play.lamp, 0);
   }
   glDepthMask(GL_TRUE);
   // The smoke quad lies on the far plane of the cleared depth buffer. The
   // ball's draw leaves GL_LEQUAL; without a ball nothing else would.
   glDepthFunc(GL_LEQUAL);
 
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   if (target) {
     target->useSmallTextures = 1;
     target->useSmallSize = 0;
   }
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   if (target) target->useSmallTextures = target->useSmallSize = 0;
 }
 
@@ -203,10 +212,10 @@ void DrawLens(int32_t mode) {
     const LensPass& pass = kLensPasses[p];
     SetOrthoWindow(scene->windowWidth, scene->windowHeight);
     CopyFrameToTarget(target, 2);
-    SetPerspectiveView(*scene, camera);
+    SetPerspectiveView(*scene, play.camera);
 
     o.renderMode = pass.renderMode;
-    o.blendMode = 2;
+    o.blendMode = kBlendAlpha;
     o.modulate = pass.modulate;
     if (mode == 0 || mode == 1) {
       const float* b = pass.base[mode];
@@ -219,10 +228,28 @@ void DrawLens(int32_t mode) {
 
     if (target) o.textureName = static_cast<int32_t>(target->fullTextures[2]);
     ModuleCLensCoordinates(p);
-    DrawObject(*scene, objects.lens, lamp, 1);
+    DrawObject(*scene, objects.lens, play.lamp, 1);
   }
 }
 
+
+// Everything the record carries, one frame on: the clock, the lamp and the
+// camera. The drawn frame and the state-only step both run it.
+void AdvanceModuleC(int32_t frameDelta) {
+  if (play.firstFrame) {
+    play.cameraTarget.set(0.0f, 0.0f, 0.0f);
+    play.envelope = Envelope();
+    play.firstFrame = false;
+  }
+  AdvanceModuleCClock(&play.moduleClock, frameDelta);
+  const float s = play.moduleClock.clockS;
+
+  play.lamp.position = ModuleCLampPosition(*lightPath, s);
+  play.zoom = ModuleCZoom(play.moduleClock.cycleMs);
+  play.camera.position = ModuleCCameraPosition(s, play.zoom);
+  AimCamera(play.camera, play.cameraTarget);
+  OrthonormalizeCamera(play.camera);
+}
 }  // namespace
 
 void ModuleCHandOver(RenderTarget* shared) { target = shared; }
@@ -230,7 +257,7 @@ void ModuleCHandOver(RenderTarget* shared) { target = shared; }
 void ModuleCInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight) {
   scene = std::make_unique<Scene>(10000, windowWidth, windowHeight, targetWidth, targetHeight);
-  SetLightColour(lamp, 1.0f, 1.0f, 1.0f);
+  SetLightColour(play.lamp, 1.0f, 1.0f, 1.0f);
   SetLightColour(spareLight, 1.0f, 1.0f, 1.0f);
 
   lightPath = MakeLightPath();
@@ -258,30 +285,11 @@ void ModuleCInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
   noiseLarge = std::make_unique<NoiseTable>(1024, 1023, 333);
 }
 
-namespace {
-// The clock, the lamp and the camera: what both the drawn frame and the
-// state-only step advance.
-void AdvanceModuleC(int32_t frameDelta) {
-  if (firstFrame) {
-    cameraTarget.set(0.0f, 0.0f, 0.0f);
-    envelope = Envelope();
-    firstFrame = false;
-  }
-  AdvanceModuleCClock(&moduleClock, frameDelta);
-  const float s = moduleClock.clockS;
-
-  lamp.position = ModuleCLampPosition(*lightPath, s);
-  zoom = ModuleCZoom(moduleClock.cycleMs);
-  camera.position = ModuleCCameraPosition(s, zoom);
-  AimCamera(camera, cameraTarget);
-}
-}  // namespace
-
 void ModuleCUpdate(int32_t frameDelta) {
   AdvanceModuleC(frameDelta);
-  const float s = moduleClock.clockS;
+  const float s = play.moduleClock.clockS;
 
-  for (int32_t i = 0; i < kModuleCSmokeCount; ++i) PlaceSmokeBillboard(i, s, envelope, &smoke[i]);
+  for (int32_t i = 0; i < kModuleCSmokeCount; ++i) PlaceSmokeBillboard(i, s, play.envelope, &smoke[i]);
 
   if (!HasObject(objects.lens)) return;
   SceneObject& o = *scene->objects[objects.lens];
@@ -289,7 +297,7 @@ void ModuleCUpdate(int32_t frameDelta) {
   SnapshotKeptNormals(*scene, objects.lens, &lensNormals);
   o.position.y = 0.0f;
 
-  lens = ModuleCLensGrowth(moduleClock.clockMs, envelope);
+  lens = ModuleCLensGrowth(play.moduleClock.clockMs, play.envelope);
   o.rotation.y = 0.0f;
   o.scale.set(lens.girth, lens.growth + 1.0f, lens.girth);
 
@@ -300,9 +308,9 @@ void ModuleCUpdate(int32_t frameDelta) {
 
 void ModuleCLensToEyeSpace() {
   if (!scene || !HasObject(objects.lens)) return;
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   // The modelview is the camera's view, so the copy is in eye space.
-  TransformObject(*scene, objects.lens, 1, 1);
+  TransformObject(*scene, objects.lens, kFromBaseVertices, kWithVertexNormals);
 }
 
 void ModuleCLensCoordinates(int32_t pass) {
@@ -321,7 +329,6 @@ void ModuleCRender(int32_t frameDelta, int32_t mode) {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  OrthonormalizeCamera(camera);
 
   DrawSmoke();
   DrawBall(mode);
@@ -335,39 +342,15 @@ ModuleCObjects ModuleCObjectsLoaded() { return objects; }
 
 void ModuleCForgetKeptWork() { lensNormals.clear(); }
 
-float ModuleCClockMs() { return moduleClock.clockMs; }
+float ModuleCClockMs() { return play.moduleClock.clockMs; }
 
-namespace {
-struct ModuleCKept {
-  CameraPose camera;
-  Vector4 cameraTarget;
-  Vector3 lamp;
-  ModuleCClock moduleClock;
-  float zoom;
-  Envelope envelope;
-  bool firstFrame;
-};
-ModuleCKept kept;
-}  // namespace
-
-// ModuleCUpdate and the render step's camera fix without the smoke and lens:
-// those follow the clock alone.
-void ModuleCStep(int32_t frameDelta, int32_t mode) {
+// The advance alone: the smoke and the lens follow the clock and are made
+// again by the next drawn frame.
+void ModuleCStep(int32_t frameDelta, int32_t /*mode*/) {
   if (!scene) return;
   AdvanceModuleC(frameDelta);
-  OrthonormalizeCamera(camera);
 }
 
-void ModuleCKeepState() {
-  kept = ModuleCKept{camera, cameraTarget, lamp.position, moduleClock, zoom, envelope, firstFrame};
-}
+void ModuleCKeepState() { kept = play; }
 
-void ModuleCRestoreState() {
-  camera = kept.camera;
-  cameraTarget = kept.cameraTarget;
-  lamp.position = kept.lamp;
-  moduleClock = kept.moduleClock;
-  zoom = kept.zoom;
-  envelope = kept.envelope;
-  firstFrame = kept.firstFrame;
-}
+void ModuleCRestoreState() { play = kept; }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "assets/texture_names.h"
 #include "modules/module_common.h"
 
 namespace {
@@ -75,10 +76,10 @@ void PlaceSmokeBillboard(int32_t i, float s, Envelope& envelope, SmokeBillboard*
   out->b = 0.6f * (0.9f + 0.48f * w);
   const float size = 24.0f * (7.0f + std::sin(0.4f * fi));
 
-  out->texture0 = 42 + k;
+  out->texture0 = kTextureFirstNoiseBlob + k;
   out->half0 = size + 8.0f * f;
   out->alpha0 = alpha * (1.0f - f);
-  out->texture1 = 42 + k2;
+  out->texture1 = kTextureFirstNoiseBlob + k2;
   out->half1 = size + 4.0f * (1.0f - f);
   out->alpha1 = alpha * f;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "toolkit/envelope.h"
-#include "toolkit/math.h"
+#include "core/math.h"
 #include "toolkit/noise.h"
 #include "toolkit/spline.h"
 

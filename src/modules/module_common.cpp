@@ -7,6 +7,7 @@
 
 #include "assets/load_3ds.h"
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "toolkit/mesh_renderer.h"
 #include "toolkit/shadow_volume.h"
 #include "toolkit/spline.h"
@@ -60,7 +61,7 @@ std::unique_ptr<Spline> MakeLightPath() {
 
 void ApplyLook(SceneObject& o, const ObjectLook& look) {
   o.textureName = look.textureName;
-  o.cubeTextureName = 31;
+  o.cubeTextureName = kTextureEnvironmentCube;
   o.renderMode = look.renderMode;
   SetColour(o.baseColour, look.base[0], look.base[1], look.base[2]);
   SetColour(o.specularColour, 0.0f, 0.0f, 0.0f);
@@ -107,7 +108,7 @@ void TransformKeptWorld(Scene& scene, int32_t index, int32_t source, const float
   memcpy(key + 11, o->meshMatrix, sizeof o->meshMatrix);
   memcpy(key + 27, context, sizeof(float) * static_cast<size_t>(std::clamp(contextCount, 0, kKeptWorldContext)));
   if (kept->ready && memcmp(key, kept->key, sizeof key) == 0) return;
-  TransformObject(scene, index, source, 1);
+  TransformObject(scene, index, source, kWithVertexNormals);
   memcpy(kept->key, key, sizeof key);
   kept->ready = true;
 }

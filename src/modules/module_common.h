@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "toolkit/math.h"
+#include "core/math.h"
 
 struct Scene;
 struct SceneObject;

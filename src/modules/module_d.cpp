@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -19,17 +20,9 @@
 #include "toolkit/spline.h"
 
 namespace {
-// Logo textures of the echoes (loaded with their alpha masks).
-constexpr unsigned kLogoBright = 56;
-constexpr unsigned kLogoDark = 57;
-constexpr unsigned kLogoMelt = 59;
-
 RenderTarget* target = nullptr;
 Scene* scene = nullptr;
-CameraPose camera;
-CameraPose bubbleCamera;
-Vector4 cameraTarget;
-Light lamp, lamp2;
+CameraPose bubbleCamera;  // fixed at init
 std::unique_ptr<Spline> lightPath;
 // Three tables as every module makes them; only `noise` is read here, but
 // making all three keeps the shared random generator's sequence.
@@ -49,11 +42,23 @@ std::unique_ptr<float[]> waterStillWave;  // per water vertex, made at init
 bool caveDeformed = false;
 float deformedRoll = 0.0f;
 
-float clockMs = 0.0f;
-const int32_t bandCount = kModuleDBands;
-float bandOffsets[kModuleDBands] = {};
+// Everything a frame carries to the next: the restart returns it to its state
+// after loading with one copy, so a field added here is kept and restored.
+struct ModuleDPlay {
+  float clockMs = 0.0f;
+  ModuleDFrame frame;  // the values of the clock's last reading
+  CameraPose camera;
+  Vector4 cameraTarget;
+  Light lamp, lamp2;
+  // The level the water was last placed at: the next frame projects the water
+  // there before it places it anew.
+  float waterY = 0.0f;
+};
+ModuleDPlay play;
+ModuleDPlay kept;
+
+float bandOffsets[kModuleDBands] = {};  // this frame's, made before the blur reads them
 int32_t faceTotal = 0;
-ModuleDFrame frame;
 bool bubbleDrawn = false;
 KeptNormals waterNormals, bubbleNormals;  // of the undeformed meshes
 KeptWorld bubbleWorld;                    // the bubble under its fixed camera
@@ -120,31 +125,42 @@ void BuildLamps() {
 void StyleObjects() {
   const float cageAtt[3] = {0.02f, 0.2f, 0.0f};
   const float none[3] = {0.0f, 0.0f, 0.0f};
-  ApplyStyle(caveIndex, {55, 4, 1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+  ApplyStyle(caveIndex, {kTextureMaasto2, kRenderCubeEnvironment,
+                         1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
                          {25.0f, 0.0f, 0.0002f}});
-  ApplyStyle(ballIndex, {32, 1, 1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+  ApplyStyle(ballIndex, {kTextureValko, kRenderTextured,
+                         1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
                          {none[0], none[1], none[2]}});
-  ApplyStyle(waterIndex, {32, 1, 1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+  ApplyStyle(waterIndex, {kTextureValko, kRenderTextured,
+                          1.0f, {1, 1, 1}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
                           {none[0], none[1], none[2]}});
   const ObjectLook cages[6] = {
-      {54, 5, 1.0f, {0.6f, 0.6f, 0.6f}, {1, 1, 1}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 1, 0.71f, {1.1f, 0.74f, 0.74f}, {0.8f, 0.52f, 0.52f}, 0, 0.05f,
+      {kTextureEnvPuvi, kRenderLitAddedPass,
+       1.0f, {0.6f, 0.6f, 0.6f}, {1, 1, 1}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
+      {kTextureEnvPuvi, kRenderTextured,
+       0.71f, {1.1f, 0.74f, 0.74f}, {0.8f, 0.52f, 0.52f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 0, 1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 5, 1.0f, {0.6f, 0.6f, 0.6f}, {0.8f, 0.8f, 0.8f}, 0, 0.05f,
+      {kTextureEnvPuvi, kRenderUntextured,
+       1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
+      {kTextureEnvPuvi, kRenderLitAddedPass, 1.0f, {0.6f, 0.6f, 0.6f}, {0.8f, 0.8f, 0.8f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 1, 0.71f, {0.8f, 0.8f, 1.1f}, {0.6f, 0.6f, 0.9f}, 0, 0.05f,
+      {kTextureEnvPuvi, kRenderTextured, 0.71f, {0.8f, 0.8f, 1.1f}, {0.6f, 0.6f, 0.9f}, 0, 0.05f,
        {cageAtt[0], cageAtt[1], cageAtt[2]}},
-      {54, 0, 1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
+      {kTextureEnvPuvi, kRenderUntextured,
+       1.0f, {0, 0, 0}, {0, 0, 0}, 0, 0.05f, {cageAtt[0], cageAtt[1], cageAtt[2]}},
   };
   // Clones 2 and 5 get their colours every frame; these are placeholders.
   const ObjectLook beads[6] = {
-      {32, 0, 1.0f, {0.5f, 0.3f, 0.25f}, {0.9f, 0.81f, 0.61f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {0.5f, 0.31f, 0.251f}, {0.55f, 0.405f, 0.305f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {0.51f, 0.51f, 0.6f}, {0.71f, 0.85f, 1.0f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {0.41f, 0.41f, 0.6f}, {0.4f, 0.8f, 0.5f}, 0, 0.05f, {0, 0, 0}},
-      {32, 0, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.5f, 0.3f, 0.25f}, {0.9f, 0.81f, 0.61f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.5f, 0.31f, 0.251f}, {0.55f, 0.405f, 0.305f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.51f, 0.51f, 0.6f}, {0.71f, 0.85f, 1.0f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured,
+       1.0f, {0.41f, 0.41f, 0.6f}, {0.4f, 0.8f, 0.5f}, 0, 0.05f, {0, 0, 0}},
+      {kTextureValko, kRenderUntextured, 1.0f, {1, 1, 1}, {1, 1, 1}, 0, 0.05f, {0, 0, 0}},
   };
   ApplyStyle(boxIndex, cages[0]);
   ApplyStyle(beadIndex, beads[0]);
@@ -167,14 +183,14 @@ void DeformCave() {
   SceneObject* cave = Object(caveIndex);
   if (!cave) return;
   cave->cameraTest = 1;
-  if (caveDeformed && frame.roll == deformedRoll) return;
+  if (caveDeformed && play.frame.roll == deformedRoll) return;
   caveDeformed = true;
-  deformedRoll = frame.roll;
+  deformedRoll = play.frame.roll;
   SnapshotVertices(*scene, caveIndex);
   ComputeSmoothNormals(*scene, caveIndex);
   for (int32_t j = 0; j < cave->vertexCount; ++j)
     cave->baseVertices[j] =
-        ModuleDCaveVertex(*noise, cave->baseVertices[j], cave->baseNormals[j], frame.roll);
+        ModuleDCaveVertex(*noise, cave->baseVertices[j], cave->baseNormals[j], play.frame.roll);
   ComputeCreaseNormals(*scene, caveIndex, -0.5f);
 }
 
@@ -190,27 +206,27 @@ void GlowLayer() {
   glEnable(GL_DEPTH_TEST);
   target->useSmallTextures = 1;
   target->useSmallSize = 1;
-  SetPerspectiveViewTarget(*scene, camera);
-  Draw(beadClone[1], lamp, 0);
-  Draw(boxClone[1], lamp, 0);
-  Draw(beadClone[4], lamp2, 0);
-  Draw(boxClone[4], lamp2, 0);
+  SetPerspectiveViewTarget(*scene, play.camera);
+  Draw(beadClone[1], play.lamp, 0);
+  Draw(boxClone[1], play.lamp, 0);
+  Draw(beadClone[4], play.lamp2, 0);
+  Draw(boxClone[4], play.lamp2, 0);
   glEnable(GL_DEPTH_TEST);
   if (SceneObject* cave = Object(caveIndex)) {
-    cave->textureName = 53;
+    cave->textureName = kTextureMaastoGlow;
     cave->texOffsetU = 0.0f;
     cave->texOffsetV = 0.0f;
-    cave->blendMode = 0;
+    cave->blendMode = kBlendNone;
     cave->modulate = 1;
-    cave->renderMode = 1;
+    cave->renderMode = kRenderTextured;
     cave->extraPass = 0;
     SetColour(cave->ambientColour, 0.0f, 0.0f, 0.0f);
     SetColour(cave->baseColour, 1.1f, 1.41f, 0.7f);
-    DrawObject(*scene, caveIndex, lamp, 1);
+    DrawObject(*scene, caveIndex, play.lamp, 1);
     // The rock texture drifts for the passes that follow.
-    cave->textureName = 33;
-    cave->texOffsetU = 0.072f * frame.clockS;
-    cave->texOffsetV = 2.0f * std::sin(0.0282f * frame.clockS);
+    cave->textureName = kTextureMaasto;
+    cave->texOffsetU = 0.072f * play.frame.clockS;
+    cave->texOffsetV = 2.0f * std::sin(0.0282f * play.frame.clockS);
   }
   glDisable(GL_DEPTH_TEST);
   SetOrthoTarget(*scene);
@@ -221,21 +237,21 @@ void GlowLayer() {
 // One lamp's light streaks: its lit bead and dark cage zoom-blurred from the
 // lamp's place on the screen, added onto the glow layer in slot 0.
 void Streaks(int32_t bead, int32_t cage, const Light& light) {
-  SetPerspectiveViewTarget(*scene, camera);
+  SetPerspectiveViewTarget(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
   Draw(bead, light, 0);
   Draw(cage, light, 0);
   glDisable(GL_DEPTH_TEST);
   SetOrthoTarget(*scene);
   CopyFrameToTarget(target, 1);
-  SetPerspectiveViewTarget(*scene, camera);
+  SetPerspectiveViewTarget(*scene, play.camera);
   float x, y;
   ProjectToScreen(&x, &y, light);
   SetOrthoTarget(*scene);
   target->zoomColour[0] = target->zoomColour[1] = target->zoomColour[2] = 0.0f;
   target->zoomFade = 0.5f;
   ZoomBlur(target, 1, 10, 0.7f, 0.5f, 0.0f, 0.17f, x, y);
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 2);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadAdd);
   CopyFrameToTarget(target, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
@@ -251,41 +267,41 @@ void SetBeadGlow(int32_t bead, const float base[3], const float ambient[3]) {
 // The cave in the shadowed look, once for both lamps.
 void CaveBase() {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  SetStencilMode(0);
-  TransformObject(*scene, caveIndex, 1, 1);
+  SetStencilMode(kStencilOff);
+  TransformObject(*scene, caveIndex, kFromBaseVertices, kWithVertexNormals);
   glEnable(GL_BLEND);
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
   SceneObject* cave = Object(caveIndex);
   if (!cave) return;
-  cave->blendMode = 0;
-  cave->renderMode = 1;
+  cave->blendMode = kBlendNone;
+  cave->renderMode = kRenderTextured;
   cave->extraPass = 0;
   SetColour(cave->baseColour, 0.255f, 0.4755f, 0.705f);
-  if (ModuleDEyeUnderWater(camera.position, frame.waterLevel))
+  if (ModuleDEyeUnderWater(play.camera.position, play.frame.waterLevel))
     SetColour(cave->ambientColour, 0.05f, 0.25f, 1.2f);
   else
     SetColour(cave->ambientColour, 0.2f, 0.2f, 0.42f);
-  DrawObject(*scene, caveIndex, lamp, 1);
+  DrawObject(*scene, caveIndex, play.lamp, 1);
 }
 
 // One lamp's light added to the cave outside the shadows of its cage and of
 // the cave itself.
 void CaveLit(int32_t cage, const Light& light, float r, float g, float b) {
-  SetStencilMode(1);
+  SetStencilMode(kStencilStartVolume);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  TransformObject(*scene, cage, 0, 1);
+  TransformObject(*scene, cage, kFromVertices, kWithVertexNormals);
   if (HasObject(cage)) BuildShadowVolume(*scene, cage, light);
   if (HasObject(caveIndex)) BuildShadowVolume(*scene, caveIndex, light);
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   if (HasObject(cage)) DrawShadowVolume(*scene, cage);
   if (HasObject(caveIndex)) DrawShadowVolume(*scene, caveIndex);
-  SetStencilMode(2);
+  SetStencilMode(kStencilOutsideShadow);
   glEnable(GL_DEPTH_TEST);
   SceneObject* cave = Object(caveIndex);
   if (!cave) return;
-  cave->blendMode = 1;
-  cave->renderMode = 1;
+  cave->blendMode = kBlendAdditive;
+  cave->renderMode = kRenderTextured;
   cave->extraPass = 1;
   SetColour(cave->ambientColour, 0.0f, 0.0f, 0.0f);
   SetColour(cave->baseColour, r, g, b);
@@ -298,7 +314,7 @@ void ShadeRefractor(SceneObject& o, float baseR, float baseG, float baseB, float
   SetColour(o.baseColour, baseR, baseG, baseB);
   SetColour(o.ambientColour, ambR, ambG, ambB);
   o.modulate = modulate;
-  o.renderMode = 1;
+  o.renderMode = kRenderTextured;
   o.extraPass = 0;
   o.textureName = static_cast<int32_t>(target->fullTextures[2]);
 }
@@ -306,20 +322,21 @@ void ShadeRefractor(SceneObject& o, float baseR, float baseG, float baseB, float
 void Water() {
   SceneObject* water = Object(waterIndex);
   if (!water) return;
-  SetPerspectiveView(*scene, camera);
-  TransformObject(*scene, waterIndex, 0, 1);
+  SetPerspectiveView(*scene, play.camera);
+  water->position.y = play.waterY;
+  TransformObject(*scene, waterIndex, kFromVertices, kWithVertexNormals);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   CopyFrameToTarget(target, 2);
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   SnapshotKeptNormals(*scene, waterIndex, &waterNormals);
   // Placed only now: the coordinates above were projected at last frame's level.
-  water->position.y = frame.waterLevel;
+  water->position.y = play.waterY = play.frame.waterLevel;
   ShadeRefractor(*water, 0.11f, 0.125f, 0.13f, 0.21f, 0.215f, 0.225f, 1);
-  ModuleDRippleWater(*water, *noise, frame.clockS, waterStillWave.get());
+  ModuleDRippleWater(*water, *noise, play.frame.clockS, waterStillWave.get());
   water->cullFaces = 0;
   ComputeSmoothNormals(*scene, waterIndex);
   glEnable(GL_DEPTH_TEST);
-  DrawObject(*scene, waterIndex, lamp, 1);
+  DrawObject(*scene, waterIndex, play.lamp, 1);
   glDisable(GL_DEPTH_TEST);
 }
 
@@ -330,17 +347,17 @@ void Bubble() {
   const CameraPose& b = bubbleCamera;
   const float view[9] = {b.position.x,  b.position.y,  b.position.z, b.direction.x, b.direction.y,
                          b.direction.z, b.up.x,        b.up.y,       b.up.z};
-  TransformKeptWorld(*scene, ballIndex, 0, view, 9, &bubbleWorld);
+  TransformKeptWorld(*scene, ballIndex, kFromVertices, view, 9, &bubbleWorld);
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   CopyFrameToTarget(target, 2);
   SetPerspectiveView(*scene, bubbleCamera);
   SnapshotKeptNormals(*scene, ballIndex, &bubbleNormals);
   ShadeRefractor(*ball, 0.0f, 0.0f, 0.0f, 0.4f, 0.6f, 1.0f, 0);
-  ModuleDRippleBubble(*ball, *noise, frame.clockS);
+  ModuleDRippleBubble(*ball, *noise, play.frame.clockS);
   glDisable(GL_DEPTH_TEST);
   ball->cullFaces = 0;
   ComputeSmoothNormals(*scene, ballIndex);
-  DrawObject(*scene, ballIndex, lamp, 1);
+  DrawObject(*scene, ballIndex, play.lamp, 1);
   glEnable(GL_DEPTH_TEST);
   bubbleDrawn = true;
 }
@@ -348,8 +365,11 @@ void Bubble() {
 void DrawEchoes(const ModuleDEcho* echoes, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
     const ModuleDEcho& e = echoes[i];
-    DrawTargetQuadTransformed(target, 0, e.alpha, 0.0f, 1, e.x, e.y, e.scale, 0.0f, 0.0f, 0.0f,
-                              0.0f);
+    QuadPlacement at;
+    at.x = e.x;
+    at.y = e.y;
+    at.scale = e.scale;
+    DrawTargetQuadTransformed(target, 0, e.alpha, 0.0f, kQuadAlpha, at);
   }
 }
 
@@ -358,44 +378,40 @@ void DrawEchoes(const ModuleDEcho* echoes, int32_t count) {
 void LogoEchoes() {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   float e1, e2;
-  ModuleDLogoWeights(frame.clockS, &e1, &e2);
+  ModuleDLogoWeights(play.frame.clockS, &e1, &e2);
   const uint32_t saved = target->fullTextures[0];
   if (e1 != 0.0f) {
     ModuleDEcho echoes[kModuleDEchoesFirst];
-    ModuleDEchoesFirst(frame.clockS, e1, echoes);
-    target->fullTextures[0] = kLogoBright;
+    ModuleDEchoesFirst(play.frame.clockS, e1, echoes);
+    target->fullTextures[0] = kTextureLogoBright;
     DrawEchoes(echoes, kModuleDEchoesFirst);
-    target->fullTextures[0] = kLogoMelt;
+    target->fullTextures[0] = kTextureLogoMelt;
     DrawEchoes(echoes, kModuleDEchoesFirst);
   }
   if (e2 != 0.0f) {
     ModuleDEcho echoes[kModuleDEchoesSecond];
-    ModuleDEchoesSecond(frame.clockS, e2, echoes);
-    target->fullTextures[0] = kLogoDark;
+    ModuleDEchoesSecond(play.frame.clockS, e2, echoes);
+    target->fullTextures[0] = kTextureLogoDark;
     DrawEchoes(echoes, kModuleDEchoesSecond);
-    target->fullTextures[0] = kLogoMelt;
+    target->fullTextures[0] = kTextureLogoMelt;
     DrawEchoes(echoes, kModuleDEchoesSecond);
   }
   target->fullTextures[0] = saved;
   glDisable(GL_DEPTH_TEST);
 }
 
-struct ModuleDKept {
-  CameraPose camera;
-  Vector4 cameraTarget;
-  float clockMs;
-  float waterY;
-};
-ModuleDKept kept;
-
-// The clock, the frame's values, the lamps and the camera: what both the
-// drawn frame and the state-only step advance.
+// Everything the record carries, one frame on: the clock, the frame's values,
+// the lamps and the camera. The drawn frame and the state-only step both run it.
 void AdvanceModuleD(int32_t frameDelta, int32_t mode) {
-  AdvanceModuleClock(&clockMs, frameDelta);
-  ModuleDAnimate(clockMs, *lightPath, &frame);
-  lamp.position = frame.lampPosition;
-  lamp2.position = frame.lamp2Position;
-  ModuleDAimCamera(frame, mode, &camera, &cameraTarget);
+  AdvanceModuleClock(&play.clockMs, frameDelta);
+  ModuleDAnimate(play.clockMs, *lightPath, &play.frame);
+  const ModuleDFrame& f = play.frame;
+  play.lamp.position = f.lampPosition;
+  play.lamp2.position = f.lamp2Position;
+  SetLightColour(play.lamp, 0.8f * f.glowA, 1.2f * f.glowA, 1.48f * f.glowA);
+  SetLightColour(play.lamp2, 0.8f * f.glowB, 1.2f * f.glowB, 1.48f * f.glowB);
+  ModuleDAimCamera(f, mode, &play.camera, &play.cameraTarget);
+  OrthonormalizeCamera(play.camera);
 }
 }  // namespace
 
@@ -404,8 +420,8 @@ void ModuleDHandOver(RenderTarget* shared) { target = shared; }
 void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight) {
   scene = new Scene(10000, windowWidth, windowHeight, targetWidth, targetHeight);
-  SetLightColour(lamp, 0.8f, 1.2f, 1.48f);
-  SetLightColour(lamp2, 0.8f, 1.2f, 1.48f);
+  SetLightColour(play.lamp, 0.8f, 1.2f, 1.48f);
+  SetLightColour(play.lamp2, 0.8f, 1.2f, 1.48f);
 
   bubbleCamera.position.set(0.0f, 0.0f, 0.0f);
   bubbleCamera.direction.set(0.0f, 0.0f, -1.0f);
@@ -453,11 +469,8 @@ void ModuleDInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
 
 void ModuleDUpdate(int32_t frameDelta, int32_t mode) {
   AdvanceModuleD(frameDelta, mode);
-  SetLightColour(lamp, 0.8f * frame.glowA, 1.2f * frame.glowA, 1.48f * frame.glowA);
-  SetLightColour(lamp2, 0.8f * frame.glowB, 1.2f * frame.glowB, 1.48f * frame.glowB);
-  OrthonormalizeCamera(camera);
-  PlaceCage(lampLeader, frame.lampPosition, frame.boxRotation);
-  PlaceCage(lamp2Leader, frame.lamp2Position, frame.box2Rotation);
+  PlaceCage(lampLeader, play.frame.lampPosition, play.frame.boxRotation);
+  PlaceCage(lamp2Leader, play.frame.lamp2Position, play.frame.box2Rotation);
   DeformCave();
 }
 
@@ -471,52 +484,52 @@ void ModuleDRender(int32_t frameDelta, int32_t mode) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   GlowLayer();
-  const float glowA = frame.glowA, glowB = frame.glowB;
+  const float glowA = play.frame.glowA, glowB = play.frame.glowB;
   const float warmBase[3] = {1.1f * glowA, 0.85f * glowA, 0.5f * glowA};
   const float warmAmbient[3] = {glowA, 0.75f * glowA, 0.53f * glowA};
   SetBeadGlow(beadClone[2], warmBase, warmAmbient);
-  Streaks(beadClone[2], boxClone[2], lamp);
+  Streaks(beadClone[2], boxClone[2], play.lamp);
   const float coldBase[3] = {0.87f * glowB, 0.86f * glowB, glowB};
   const float coldAmbient[3] = {0.85f * glowB, 0.84f * glowB, glowB};
   SetBeadGlow(beadClone[5], coldBase, coldAmbient);
-  Streaks(beadClone[5], boxClone[5], lamp2);
+  Streaks(beadClone[5], boxClone[5], play.lamp2);
   target->useSmallTextures = 0;
   target->useSmallSize = 0;
 
   CaveBase();
-  CaveLit(boxIndex, lamp, 10.0f, 7.0f, 3.5f);
-  CaveLit(boxClone[3], lamp2, 3.5f, 7.0f, 10.0f);
+  CaveLit(boxIndex, play.lamp, 10.0f, 7.0f, 3.5f);
+  CaveLit(boxClone[3], play.lamp2, 3.5f, 7.0f, 10.0f);
 
-  SetStencilMode(0);
-  Draw(beadIndex, lamp, 0);
-  Draw(boxIndex, lamp, 0);
-  Draw(beadClone[3], lamp2, 0);
-  Draw(boxClone[3], lamp2, 0);
+  SetStencilMode(kStencilOff);
+  Draw(beadIndex, play.lamp, 0);
+  Draw(boxIndex, play.lamp, 0);
+  Draw(beadClone[3], play.lamp2, 0);
+  Draw(boxClone[3], play.lamp2, 0);
   glDisable(GL_DEPTH_TEST);
 
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   target->useSmallTextures = 1;
   target->useSmallSize = 0;
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   target->useSmallTextures = 0;
   target->useSmallSize = 0;
 
   Water();
   bubbleDrawn = false;
-  if (ModuleDEyeUnderWater(camera.position, frame.waterLevel)) Bubble();
+  if (ModuleDEyeUnderWater(play.camera.position, play.frame.waterLevel)) Bubble();
 
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   glDisable(GL_DEPTH_TEST);
-  ModuleDBandOffsets(camera.direction.y, frame.clockS, bandOffsets);
+  ModuleDBandOffsets(play.camera.direction.y, play.frame.clockS, bandOffsets);
   CopyFrameToTarget(target, 0);
-  BandBlur(target, 0, 4, 1.5f, 1.5f, 0.02083333f, 0.981f, 1.0f, 0.951f, bandCount, bandOffsets);
+  BandBlur(target, 0, 4, 1.5f, 1.5f, 0.02083333f, 0.981f, 1.0f, 0.951f, kModuleDBands, bandOffsets);
 
   LogoEchoes();
 }
 
-float ModuleDClockMs() { return clockMs; }
-const ModuleDFrame& ModuleDLastFrame() { return frame; }
-const CameraPose& ModuleDCamera() { return camera; }
+float ModuleDClockMs() { return play.clockMs; }
+const ModuleDFrame& ModuleDLastFrame() { return play.frame; }
+const CameraPose& ModuleDCamera() { return play.camera; }
 bool ModuleDBubbleDrawn() { return bubbleDrawn; }
 void ModuleDForgetCaveHeave() { caveDeformed = false; }
 void ModuleDForgetKeptWork() {
@@ -531,11 +544,11 @@ ModuleDObjects ModuleDObjectIndices() {
 void ModuleDShadowArithmetic() {
   if (!scene) return;
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
-  TransformObject(*scene, caveIndex, 1, 1);
+  TransformObject(*scene, caveIndex, kFromBaseVertices, kWithVertexNormals);
   const int32_t cages[2] = {boxIndex, boxClone[3]};
-  const Light* lights[2] = {&lamp, &lamp2};
+  const Light* lights[2] = {&play.lamp, &play.lamp2};
   for (int i = 0; i < 2; ++i) {
-    TransformObject(*scene, cages[i], 0, 1);
+    TransformObject(*scene, cages[i], kFromVertices, kWithVertexNormals);
     if (HasObject(cages[i])) BuildShadowVolume(*scene, cages[i], *lights[i]);
     if (HasObject(caveIndex)) BuildShadowVolume(*scene, caveIndex, *lights[i]);
   }
@@ -546,35 +559,26 @@ void ModuleDRippleArithmetic(int32_t which) {
   const int32_t index = which == 0 ? waterIndex : ballIndex;
   SceneObject* o = Object(index);
   if (!o) return;
-  SetPerspectiveView(*scene, which == 0 ? camera : bubbleCamera);
-  TransformObject(*scene, index, 0, 1);
+  SetPerspectiveView(*scene, which == 0 ? play.camera : bubbleCamera);
+  TransformObject(*scene, index, kFromVertices, kWithVertexNormals);
   SnapshotVertices(*scene, index);
   ComputeSmoothNormals(*scene, index);
   if (which == 0)
-    ModuleDRippleWater(*o, *noise, frame.clockS, waterStillWave.get());
+    ModuleDRippleWater(*o, *noise, play.frame.clockS, waterStillWave.get());
   else
-    ModuleDRippleBubble(*o, *noise, frame.clockS);
+    ModuleDRippleBubble(*o, *noise, play.frame.clockS);
   ComputeSmoothNormals(*scene, index);
 }
 
-// ModuleDUpdate without the cave's relief (kept while its roll holds, made
-// again by the next drawn frame), and the water's level, which the next frame
-// projects with before it places the water anew.
+// The advance alone, and the water's level, which the next frame projects
+// with before it places the water anew. The cave's relief is kept while its
+// roll holds and made again by the next drawn frame.
 void ModuleDStep(int32_t frameDelta, int32_t mode) {
   if (!scene || !target) return;
   AdvanceModuleD(frameDelta, mode);
-  OrthonormalizeCamera(camera);
-  if (SceneObject* water = Object(waterIndex)) water->position.y = frame.waterLevel;
+  play.waterY = play.frame.waterLevel;
 }
 
-void ModuleDKeepState() {
-  SceneObject* water = scene ? Object(waterIndex) : nullptr;
-  kept = ModuleDKept{camera, cameraTarget, clockMs, water ? water->position.y : 0.0f};
-}
+void ModuleDKeepState() { kept = play; }
 
-void ModuleDRestoreState() {
-  camera = kept.camera;
-  cameraTarget = kept.cameraTarget;
-  clockMs = kept.clockMs;
-  if (SceneObject* water = scene ? Object(waterIndex) : nullptr) water->position.y = kept.waterY;
-}
+void ModuleDRestoreState() { play = kept; }

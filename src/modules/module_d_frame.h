@@ -6,8 +6,8 @@
 #pragma once
 #include <cstdint>
 
-#include "toolkit/camera_pose.h"
-#include "toolkit/math.h"
+#include "core/camera_pose.h"
+#include "core/math.h"
 
 struct NoiseTable;
 struct SceneObject;

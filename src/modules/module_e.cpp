@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "assets/scene.h"
+#include "assets/texture_names.h"
 #include "core/gl.h"
 #include "effects/blurs.h"
 #include "effects/render_target.h"
@@ -31,40 +32,48 @@
 
 namespace {
 
-// Shared texture names (fixed by the loading sequence).
-constexpr int32_t kTextureValko = 32;
-constexpr int32_t kTextureMaasto = 33;
-constexpr int32_t kTextureMaastoGlow = 53;
-
 constexpr float kBlurStrength = 0.020833334f;  // 1/48
 
 RenderTarget* target = nullptr;  // the shared one, handed over before init
 std::unique_ptr<Scene> scene;
 ModuleEObjects objects = {-1, -1, -1, -1, -1, -1};
-Light light;
 std::unique_ptr<Spline> lightPath;  // the resampled closed path
-CameraPose camera;
-float clockMs = 0.0f;
-float cameraAngle = 500.0f;
-float distanceFactor = 0.0f;
-std::unique_ptr<Envelope> envelope;  // created on the first render call
-float bandValues[10] = {};
 std::unique_ptr<NoiseTable> noise256, noise512, noise1024;  // only the 512 one is read
+
+// Everything a frame carries to the next: the restart returns it to its state
+// after loading with one copy, so a field added here is kept and restored.
+struct ModuleEPlay {
+  float clockMs = 0.0f;
+  ModuleEClock frameClock = {};
+  CameraPose camera;
+  Light light;  // reaches the camera through its poseRef
+  float cameraAngle = 500.0f;
+  float distanceFactor = 0.0f;
+  Envelope envelope;  // re-parameterised before each use
+};
+ModuleEPlay play;
+ModuleEPlay kept;
+
+// This frame's values, made from the clock before any pass reads them.
+float bandValues[10] = {};
 float pulse = 1.0f;
-ModuleEClock frameClock = {};
 bool caveDeformed = false;
 // The cave's world copy depends on its relief and placement only, both fixed
 // once the relief is made.
 KeptWorld caveWorld;
 
-const ObjectLook kCave = {kTextureMaasto, 4, 1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f},
-                          1.0f, 0.0001f, {50.0f, 0.1f, 0.0f}};
-const ObjectLook kSurface = {kTextureValko, 1, 1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f},
-                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
-const ObjectLook kBallOne = {kTextureValko, 0, 1.0f, {0.96f, 0.61f, 0.41f}, {1.15f, 0.7f, 0.25f},
-                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
-const ObjectLook kBallTwo = {kTextureValko, 0, 1.0f, {0.25f, 0.15f, 0.1f}, {1.5f, 0.8f, 0.41f},
-                             0.0f, 0.05f, {0.0f, 0.0f, 0.0f}};
+const ObjectLook kCave = {kTextureMaasto, kRenderCubeEnvironment,
+                          1.0f, {0.66f, 0.7f, 0.8f}, {0.2f, 0.2f, 0.24f}, 1.0f, 0.0001f,
+                          {50.0f, 0.1f, 0.0f}};
+const ObjectLook kSurface = {kTextureValko, kRenderTextured,
+                             1.0f, {1.0f, 1.0f, 1.0f}, {0.5f, 0.5f, 0.5f}, 0.0f, 0.05f,
+                             {0.0f, 0.0f, 0.0f}};
+const ObjectLook kBallOne = {kTextureValko, kRenderUntextured,
+                             1.0f, {0.96f, 0.61f, 0.41f}, {1.15f, 0.7f, 0.25f}, 0.0f, 0.05f,
+                             {0.0f, 0.0f, 0.0f}};
+const ObjectLook kBallTwo = {kTextureValko, kRenderUntextured,
+                             1.0f, {0.25f, 0.15f, 0.1f}, {1.5f, 0.8f, 0.41f}, 0.0f, 0.05f,
+                             {0.0f, 0.0f, 0.0f}};
 
 SceneObject& Object(int32_t index) { return *scene->objects[index]; }
 
@@ -92,20 +101,20 @@ void DrawGlowImage() {
   glEnable(GL_BLEND);
   glDisable(GL_DEPTH_TEST);
   SetTargetSizes(1, 1);
-  SetPerspectiveViewTarget(*scene, camera);
+  SetPerspectiveViewTarget(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
-  if (BallDrawable(objects.ball2)) DrawObject(*scene, objects.ball2, light, 0);
+  if (BallDrawable(objects.ball2)) DrawObject(*scene, objects.ball2, play.light, 0);
   glEnable(GL_DEPTH_TEST);
   if (HasObject(objects.cave)) {
     SceneObject& cave = Object(objects.cave);
     cave.textureName = kTextureMaastoGlow;
-    cave.blendMode = 0;
+    cave.blendMode = kBlendNone;
     cave.modulate = 1;
-    cave.renderMode = 1;
+    cave.renderMode = kRenderTextured;
     cave.extraPass = 0;
     SetColour(cave.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
     SetColour(cave.baseColour, 1.7f, 1.7f, 1.7f, 1.0f);
-    DrawObject(*scene, objects.cave, light, 1);
+    DrawObject(*scene, objects.cave, play.light, 1);
     cave.textureName = kTextureMaasto;
   }
   glDisable(GL_DEPTH_TEST);
@@ -123,39 +132,39 @@ void DrawGlowImage() {
 void DrawMainPicture() {
   SetTargetSizes(0, 0);
   SetOrthoFrame();
-  SetStencilMode(0);
+  SetStencilMode(kStencilOff);
   ModuleETransformCave();
   glEnable(GL_BLEND);
-  SetPerspectiveView(*scene, camera);
+  SetPerspectiveView(*scene, play.camera);
   glEnable(GL_DEPTH_TEST);
 
   if (HasObject(objects.cave)) {
     SceneObject& cave = Object(objects.cave);
-    cave.renderMode = 1;
-    cave.blendMode = 0;
+    cave.renderMode = kRenderTextured;
+    cave.blendMode = kBlendNone;
     cave.extraPass = 0;
     SetColour(cave.baseColour, 0.0f, 0.0f, 0.0f, 1.0f);
     SetColour(cave.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
-    DrawObject(*scene, objects.cave, light, 1);
+    DrawObject(*scene, objects.cave, play.light, 1);
 
-    SetStencilMode(1);
+    SetStencilMode(kStencilStartVolume);
     SetOrthoFrame();
     ModuleEBuildCaveShadow();
-    SetPerspectiveView(*scene, camera);
+    SetPerspectiveView(*scene, play.camera);
     DrawShadowVolume(*scene, objects.cave);
-    SetStencilMode(2);
+    SetStencilMode(kStencilOutsideShadow);
     glEnable(GL_DEPTH_TEST);
 
-    cave.blendMode = 1;
-    cave.renderMode = 5;
+    cave.blendMode = kBlendAdditive;
+    cave.renderMode = kRenderLitAddedPass;
     cave.extraPass = 0;
     SetColour(cave.ambientColour, 0.0f, 0.0f, 0.0f, 1.0f);
     SetColour(cave.baseColour, 10.0f * pulse, 7.0f * pulse, 3.5f * pulse, 1.0f);
-    DrawObject(*scene, objects.cave, light, 1);
-    SetStencilMode(0);
+    DrawObject(*scene, objects.cave, play.light, 1);
+    SetStencilMode(kStencilOff);
   }
 
-  if (BallDrawable(objects.ball1)) DrawObject(*scene, objects.ball1, light, 0);
+  if (BallDrawable(objects.ball1)) DrawObject(*scene, objects.ball1, play.light, 0);
 }
 
 // The small glow texture stretched over the full frame.
@@ -163,7 +172,7 @@ void DrawGlowOverlay() {
   SetOrthoFrame();
   glDisable(GL_DEPTH_TEST);
   SetTargetSizes(1, 0);
-  DrawTargetQuad(target, 0, 1.0f, 0.0f, 0);
+  DrawTargetQuad(target, 0, 1.0f, 0.0f, kQuadOverDestAlpha);
   SetTargetSizes(0, 0);
   glEnable(GL_DEPTH_TEST);
 }
@@ -175,7 +184,7 @@ void DrawSurface() {
     ModuleETransformSurface();
     SetOrthoFrame();
     CopyFrameToTarget(target, 2);
-    SetPerspectiveView(*scene, camera);
+    SetPerspectiveView(*scene, play.camera);
 
     SceneObject& surface = Object(objects.surface);
     surface.cameraTest = 1;
@@ -184,11 +193,11 @@ void DrawSurface() {
     surface.position.y = 42.0f;
     SetColour(surface.baseColour, 1.0f, 0.4f, 0.1f, 1.0f);
     SetColour(surface.ambientColour, 0.25f, 0.25f, 0.25f, 1.0f);
-    surface.renderMode = 1;
+    surface.renderMode = kRenderTextured;
     surface.textureName = target ? static_cast<int32_t>(target->fullTextures[2]) : 0;
     surface.cullFaces = 0;
     ModuleERippleSurface();
-    DrawObject(*scene, objects.surface, light, 1);
+    DrawObject(*scene, objects.surface, play.light, 1);
   }
   SetOrthoFrame();
   glDisable(GL_DEPTH_TEST);
@@ -201,6 +210,17 @@ void DrawBandBlur() {
   glDisable(GL_DEPTH_TEST);
 }
 
+// Everything the record carries, one frame on: the clock, the light and the
+// camera with its summed angle. The drawn frame and the state-only step both
+// run it.
+void AdvanceModuleE(int32_t frameDelta) {
+  play.frameClock = AdvanceModuleEClock(&play.clockMs, frameDelta);
+  play.light.position = LightPosition(*lightPath, play.frameClock.seconds);
+  MoveModuleECamera(play.camera, &play.cameraAngle, &play.distanceFactor, play.envelope,
+                    play.frameClock);
+  OrthonormalizeCamera(*play.light.poseRef);
+}
+
 }  // namespace
 
 void ModuleEHandOver(RenderTarget* shared) { target = shared; }
@@ -209,9 +229,9 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
                  int32_t targetHeight) {
   scene = std::make_unique<Scene>(10000, windowWidth, windowHeight, targetWidth, targetHeight);
 
-  SetLightColour(light, 0.7f, 1.2f, 1.8f);
-  light.position.set(0.0f, 0.0f, 0.0f);
-  light.poseRef = &camera;
+  SetLightColour(play.light, 0.7f, 1.2f, 1.8f);
+  play.light.position.set(0.0f, 0.0f, 0.0f);
+  play.light.poseRef = &play.camera;
 
   lightPath = MakeLightPath();
 
@@ -279,7 +299,7 @@ void ModuleEInit(int32_t windowWidth, int32_t windowHeight, int32_t targetWidth,
 
 void ModuleERender(int32_t frameDelta, int32_t /*mode*/) {
   if (!scene) return;  // init has not run
-  ModuleEUpdate(frameDelta);  // creates the envelope on the first call
+  ModuleEUpdate(frameDelta);
 
   SetOrthoFrame();
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -295,25 +315,21 @@ void ModuleERender(int32_t frameDelta, int32_t /*mode*/) {
 // bands here, ahead of the passes, gives what the passes would.
 void ModuleEUpdate(int32_t frameDelta) {
   if (!scene) return;
-  if (!envelope) envelope = std::make_unique<Envelope>();
-  frameClock = AdvanceModuleEClock(&clockMs, frameDelta);
-  const float t = frameClock.seconds;
-  light.position = LightPosition(*lightPath, t);
-  MoveModuleECamera(camera, &cameraAngle, &distanceFactor, *envelope, frameClock);
-  OrthonormalizeCamera(*light.poseRef);
+  AdvanceModuleE(frameDelta);
+  const float t = play.frameClock.seconds;
 
-  pulse = PulseScale(*envelope, clockMs);
-  BandValues(*envelope, clockMs, bandValues);
+  pulse = PulseScale(play.envelope, play.clockMs);
+  BandValues(play.envelope, play.clockMs, bandValues);
 
   if (HasObject(objects.box1)) {
     SceneObject& box = Object(objects.box1);
-    box.position = light.position;
+    box.position = play.light.position;
     BoxOneAngles(t, &box.rotation.x, &box.rotation.z);
     box.scale.set(pulse, pulse, pulse);  // balls 1 and 2 pulse with it
   }
   if (HasObject(objects.box2)) {
     SceneObject& box = Object(objects.box2);
-    box.position = light.position;
+    box.position = play.light.position;
     BoxTwoAngles(t, &box.rotation.x, &box.rotation.z);
   }
   if (HasObject(objects.ball2)) {
@@ -343,23 +359,23 @@ void ModuleETransformCave() {
   SetOrthoWindow(scene->windowWidth, scene->windowHeight);
   // Under the identity modelview SetOrthoWindow leaves: world space.
   const float relief = caveDeformed ? 1.0f : 0.0f;
-  TransformKeptWorld(*scene, objects.cave, 1, &relief, 1, &caveWorld);
+  TransformKeptWorld(*scene, objects.cave, kFromBaseVertices, &relief, 1, &caveWorld);
 }
 
 void ModuleEBuildCaveShadow() {
   if (!scene || !HasObject(objects.cave)) return;
-  BuildShadowVolume(*scene, objects.cave, light);
+  BuildShadowVolume(*scene, objects.cave, play.light);
 }
 
 void ModuleETransformSurface() {
   if (!scene || !HasObject(objects.surface)) return;
-  SetPerspectiveView(*scene, camera);
-  TransformObject(*scene, objects.surface, 0, 1);
+  SetPerspectiveView(*scene, play.camera);
+  TransformObject(*scene, objects.surface, kFromVertices, kWithVertexNormals);
 }
 
 void ModuleERippleSurface() {
   if (!scene || !noise512 || !HasObject(objects.surface)) return;
-  RippleSurface(*scene, objects.surface, *noise512, frameClock.seconds);
+  RippleSurface(*scene, objects.surface, *noise512, play.frameClock.seconds);
 }
 
 ModuleEObjects ModuleEObjectIndices() { return objects; }
@@ -369,38 +385,15 @@ void ModuleEForgetKeptWork() { caveWorld.ready = false; }
 const Scene* ModuleEScene() { return scene.get(); }
 
 ModuleEState ModuleEStateNow() {
-  return ModuleEState{clockMs, cameraAngle, distanceFactor, pulse, light.position, caveDeformed};
+  return ModuleEState{play.clockMs, play.cameraAngle, play.distanceFactor, pulse, play.light.position, caveDeformed};
 }
 
-namespace {
-struct ModuleEKept {
-  CameraPose camera;
-  Vector3 light;
-  float clockMs, cameraAngle, distanceFactor;
-  ModuleEClock frameClock;
-};
-ModuleEKept kept;
-}  // namespace
-
-// The clock and the camera's summed angle; the rest follows the clock.
-void ModuleEStep(int32_t frameDelta, int32_t mode) {
+// The advance alone: the rest follows the clock.
+void ModuleEStep(int32_t frameDelta, int32_t /*mode*/) {
   if (!scene) return;
-  if (!envelope) envelope = std::make_unique<Envelope>();
-  frameClock = AdvanceModuleEClock(&clockMs, frameDelta);
-  light.position = LightPosition(*lightPath, frameClock.seconds);
-  MoveModuleECamera(camera, &cameraAngle, &distanceFactor, *envelope, frameClock);
-  OrthonormalizeCamera(*light.poseRef);
+  AdvanceModuleE(frameDelta);
 }
 
-void ModuleEKeepState() {
-  kept = ModuleEKept{camera, light.position, clockMs, cameraAngle, distanceFactor, frameClock};
-}
+void ModuleEKeepState() { kept = play; }
 
-void ModuleERestoreState() {
-  camera = kept.camera;
-  light.position = kept.light;
-  clockMs = kept.clockMs;
-  cameraAngle = kept.cameraAngle;
-  distanceFactor = kept.distanceFactor;
-  frameClock = kept.frameClock;
-}
+void ModuleERestoreState() { play = kept; }

@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 
-#include "toolkit/math.h"
+#include "core/math.h"
 
 struct Light;
 struct RenderTarget;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/gl.h"
-#include "toolkit/math.h"
+#include "core/math.h"
 
 void BeginBillboards(Scene& scene, unsigned texture, int tilt) {
   scene.billboardMode = tilt;

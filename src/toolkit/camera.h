@@ -11,7 +11,7 @@
 #pragma once
 #include <cstdint>
 
-#include "toolkit/camera_pose.h"
+#include "core/camera_pose.h"
 
 struct Scene;
 

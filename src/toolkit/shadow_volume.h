@@ -4,14 +4,14 @@
 // looks in shadow, the volume is counted into the stencil buffer, and the lit
 // version is drawn again only where the stencil still holds 127:
 //
-//   SetOrthoWindow(...); SetStencilMode(0);
-//   TransformObject(scene, i, source, 1);       // identity modelview: world space
-//   SetPerspectiveView(...); DrawObject(...);   // shadowed look
-//   SetStencilMode(1);
+//   SetOrthoWindow(...); SetStencilMode(kStencilOff);
+//   TransformObject(scene, i, source, kWithVertexNormals);  // identity modelview: world space
+//   SetPerspectiveView(...); DrawObject(...);               // shadowed look
+//   SetStencilMode(kStencilStartVolume);
 //   SetOrthoWindow(...); BuildShadowVolume(scene, i, light);
 //   SetPerspectiveView(...); DrawShadowVolume(scene, i);
-//   SetStencilMode(2); DrawObject(...);         // lit look, outside shadows only
-//   SetStencilMode(0);
+//   SetStencilMode(kStencilOutsideShadow); DrawObject(...); // lit look, outside shadows only
+//   SetStencilMode(kStencilOff);
 //
 // Also owns the world-space copies of an object's geometry. Nothing here
 // allocates after load time.
@@ -28,10 +28,16 @@ void BuildEdgeList(Scene& scene, int index);
 // needs world-space data but casts no shadow. Does nothing when they exist.
 void AllocateWorldBuffers(Scene& scene, int index);
 
+// Which vertices TransformObject copies: `vertices`, `baseVertices`, or none
+// (the current world vertices are kept and only the normals made again).
+enum TransformSource : int { kFromVertices = 0, kFromBaseVertices = 1, kKeepWorldVertices = 2 };
+// Whether it adds `worldVertexNormals` (negated, like the loaded ones).
+enum TransformNormals : int { kFaceNormalsOnly = 0, kWithVertexNormals = 1 };
+
 // World-space copy of the geometry under the current modelview times the
-// object's placement and scale. source 0: `vertices`, 1: `baseVertices`, other
-// values keep the current world vertices and only recompute normals.
-// withVertexNormals adds `worldVertexNormals` (negated, like the loaded ones).
+// object's placement and scale, from `source` (a TransformSource; any value
+// other than 0 and 1 keeps the world vertices), with vertex normals when
+// withVertexNormals (a TransformNormals) is set.
 // Leaves the modelview and the matrix mode GL_MODELVIEW as found.
 void TransformObject(Scene& scene, int index, int source, int withVertexNormals);
 
@@ -39,10 +45,12 @@ void TransformObject(Scene& scene, int index, int source, int withVertexNormals)
 // from the last TransformObject.
 void BuildShadowVolume(Scene& scene, int index, const Light& light);
 
-// 0: stencil test off, colour and depth writes on.
-// 1: stencil cleared to 127, test on.
-// 2: draw only where the stencil is 127 (depth test and writes on).
-// Other modes do nothing.
+enum StencilMode : int {
+  kStencilOff = 0,            // stencil test off, colour and depth writes on
+  kStencilStartVolume = 1,    // stencil cleared to 127, test on
+  kStencilOutsideShadow = 2,  // draw only where the stencil is 127 (depth test and writes on)
+};
+// One of the StencilModes; other values do nothing.
 void SetStencilMode(int mode);
 
 // Counts the volume into the stencil buffer under the current modelview

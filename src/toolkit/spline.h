@@ -1,34 +1,11 @@
 // Key-point paths made of cubic Bézier segments, measured and resampled to
-// nearly constant speed; the two camera-pose operations built on them; and the
-// growable pointer list of the .3ds reader.
+// nearly constant speed, and the two camera-pose operations built on them.
 #pragma once
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/camera_pose.h"
-#include "toolkit/math.h"
-
-// A list of untyped pointers: 6 slots at first, growing by 6 at a time.
-struct PointerArray {
-  PointerArray();
-  ~PointerArray();
-  PointerArray(const PointerArray&) = delete;
-  PointerArray& operator=(const PointerArray&) = delete;
-
-  void** data;
-  int32_t capacity;
-  int32_t count;
-};
-
-void PushPointer(PointerArray& array, void* pointer);
-
-// Integer entries (face indices of the vertex-to-face lists) kept as pointers.
-inline void PushIndex(PointerArray& array, int32_t index) {
-  PushPointer(array, reinterpret_cast<void*>(static_cast<intptr_t>(index)));
-}
-inline int32_t IndexAt(const PointerArray& array, int32_t i) {
-  return static_cast<int32_t>(reinterpret_cast<intptr_t>(array.data[i]));
-}
+#include "core/camera_pose.h"
+#include "core/math.h"
 
 struct Spline {
   Spline(int32_t capacity, bool closed);

@@ -136,7 +136,7 @@ TEST_F(EffectsTest, TargetQuadBlendsAndBrightens) {
   ExpectPixel(100, 100, 255, 51, 51);
   // Blend 3 of the transformed quad weighs by source colour.
   FillRect(0, 0, 1024, 512, 0.0f, 0.0f, 0.0f);
-  DrawTargetQuadTransformed(target, 1, 1.0f, 0.0f, 3, 0, 0, 1, 0, 0, 0, 0);
+  DrawTargetQuadTransformed(target, 1, 1.0f, 0.0f, kQuadColour, QuadPlacement{});
   ExpectPixel(100, 100, 163, 0, 0, 4);  // 0.8 * 0.8
 }
 
@@ -145,14 +145,21 @@ TEST_F(EffectsTest, TransformedQuadMovesScalesAndRotates) {
   CopyFrameToTarget(target, 0);
   FillRect(0, 0, 1024, 512, 0, 0, 0);
   // Half size, moved right by 256: covers window x 512..1024, y 128..384.
-  DrawTargetQuadTransformed(target, 0, 1.0f, 0.0f, 1, 256, 0, 0.5f, 0, 0, 0, 1);
+  QuadPlacement at;
+  at.x = 256.0f;
+  at.scale = 0.5f;
+  at.axisZ = 1.0f;  // a turn of 0 degrees
+  DrawTargetQuadTransformed(target, 0, 1.0f, 0.0f, kQuadAlpha, at);
   ExpectPixel(300, 256, 0, 0, 0);
   ExpectPixel(600, 150, 204, 0, 0);
   ExpectPixel(1000, 360, 102, 102, 102);
   ExpectPixel(1000, 100, 0, 0, 0);
   // A half turn about z puts the grey quadrant at the lower left.
   FillRect(0, 0, 1024, 512, 0, 0, 0);
-  DrawTargetQuadTransformed(target, 0, 1.0f, 0.0f, 1, 0, 0, 1, 180, 0, 0, 1);
+  QuadPlacement turned;
+  turned.angle = 180.0f;
+  turned.axisZ = 1.0f;
+  DrawTargetQuadTransformed(target, 0, 1.0f, 0.0f, kQuadAlpha, turned);
   ExpectPixel(100, 100, 102, 102, 102);
   ExpectPixel(900, 400, 204, 0, 0);
 }
@@ -288,7 +295,13 @@ TEST_F(EffectsTest, BandAndGridBlurWithZeroValuesCopyInPlace) {
   DrawQuadrants();
   CopyFrameToTarget(target, 0);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  GridBlur(target, 0, 1, 1.5f, 1.5f, 2.0f, 1, 1, 1, 8, 8, zeros, 1, 0, 0);
+  GridBlurSpec flat;
+  flat.strength = 2.0f;
+  flat.base = {1.0f, 1.0f, 1.0f};
+  flat.tint = {1.0f, 0.0f, 0.0f};
+  flat.rows = flat.columns = 8;
+  flat.values = zeros;
+  GridBlur(target, 0, flat);
   ExpectPixel(100, 100, 207, 0, 0, 3);
   ExpectPixel(900, 100, 0, 207, 0, 3);
   ExpectPixel(100, 400, 0, 0, 207, 3);
@@ -302,12 +315,19 @@ TEST_F(EffectsTest, GridBlurTintGrowsEachPass) {
   for (float& v : ones) v = 1.0f;
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
   // Strength 0.5, tint (1, 0, 0): pass 1 adds 0.5 red per tap (4 x 65/256 x 0.5).
-  GridBlur(target, 0, 1, 0.0f, 0.0f, 0.5f, 0, 0, 0, 4, 4, ones, 1, 0, 0);
+  GridBlurSpec grid;
+  grid.spreadX = grid.spreadY = 0.0f;
+  grid.strength = 0.5f;
+  grid.tint = {1.0f, 0.0f, 0.0f};
+  grid.rows = grid.columns = 4;
+  grid.values = ones;
+  GridBlur(target, 0, grid);
   ExpectPixel(512, 256, 129, 0, 0, 3);
   // Pass 2 reads pass 1 back and adds 0.25 red per tap.
   FillRect(0, 0, 1024, 512, 0, 0, 0);
   CopyFrameToTarget(target, 0);
-  GridBlur(target, 0, 2, 0.0f, 0.0f, 0.5f, 0, 0, 0, 4, 4, ones, 1, 0, 0);
+  grid.passes = 2;
+  GridBlur(target, 0, grid);
   // (129 + 64) * 65/64 rounded per tap: about 196.
   ExpectPixel(512, 256, 196, 0, 0, 4);
 }

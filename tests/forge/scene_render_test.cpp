@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "assets/file_error.h"
@@ -12,8 +13,13 @@
 #include "assets/load_3ds.h"
 #include "forge_data.h"
 #include "gl_test.h"
+#include "modules/module_b_frame.h"
+#include "modules/module_common.h"
+#include "modules/module_d_frame.h"
+#include "modules/module_e_frame.h"
 #include "shell/capture.h"
 #include "toolkit/camera.h"
+#include "toolkit/envelope.h"
 #include "toolkit/mesh_renderer.h"
 #include "toolkit/noise.h"
 #include "toolkit/shadow_volume.h"
@@ -22,15 +28,6 @@
 namespace {
 
 void NoBox(const char*, const char*) {}
-
-float Ramp(float x, float start, float length) { return std::clamp((x - start) / length, 0.0f, 1.0f); }
-
-void SetColour(float* c, float r, float g, float b) {
-  c[0] = r;
-  c[1] = g;
-  c[2] = b;
-  c[3] = 1;
-}
 
 class ForgedScenes : public GlTest {
  protected:
@@ -84,55 +81,31 @@ TEST_F(ForgedScenes, CageCastsBeamsOnTheCave) {
   LoadTexture(image, Path("Images", "env1puvi.jpg").c_str(), 54);
   NoiseTable small(256, 255, 111), noise(512, 511, 222), large(1024, 1023, 333);
 
-  const float s = 10.0f;
-  Spline keys(100, true);
-  const float k[6][3] = {{-17, 0, -5}, {-14, 3, -8}, {0, -3, -9}, {15, 2, -2}, {16, 0, -6}, {0, 3, -9}};
-  for (auto& p : k) AddKey(keys, p[0], p[1], p[2]);
-  BuildTangents(keys, 5.0f, true);
-  ComputeSampleCount(keys);
-  Spline path(keys.sampleCount, true);
-  Resample(keys, path);
-  Vector4 p;
-  Evaluate(path, p, 0.1f * s + 0.8f);
+  // Module D's own arithmetic at 10 s of its clock: lamp, cage and the
+  // closing's orbit camera, and the cave's relief.
+  std::unique_ptr<Spline> path = MakeLightPath();
+  ModuleDFrame d;
+  ModuleDAnimate(10000.0f, *path, &d);
   Light lamp;
-  lamp.position.set(5 * (-0.9f * p.x), 11.5f * (-0.9f * p.y - 5), 8 * (-0.9f * p.z));
+  lamp.position = d.lampPosition;
   SetLightColour(lamp, 0.8f * 2.0f, 1.2f * 2.0f, 1.48f * 2.0f);
 
   SceneObject& b = *scene.objects[box];
-  b.position.set(lamp.position.x, lamp.position.y, lamp.position.z);
-  b.rotation.x = 2.56f * std::sin(3.141592f * std::sin(0.25f * s));
-  b.rotation.z = 1.42f * std::sin(0.13f * s);
+  b.position = lamp.position;
+  b.rotation.x = d.boxRotation.x;
+  b.rotation.z = d.boxRotation.z;
 
   CameraPose camera;
-  float a = 1.25f * s;
-  camera.position.set(25 * std::sin(0.3425f * a), 10 * std::sin(0.32f * a) + 34 * std::cos(0.5f * a) + 30,
-                      6 * std::cos(0.1625f * a) + 9);
-  camera.position.scale(2 * 1.2f);
-  AimCamera(camera, Vector4(0, 10 * std::sin(0.32f * a - 0.944f) + 34 * std::cos(0.5f * a - 0.944f) + 30, 0));
+  Vector4 target;
+  ModuleDAimCamera(d, 1, &camera, &target);
   OrthonormalizeCamera(camera);
 
-  // Cave deformation as module D makes it.
   SceneObject& c = *scene.objects[cave];
   c.cameraTest = 1;
   SnapshotVertices(scene, cave);
   ComputeSmoothNormals(scene, cave);
-  for (int j = 0; j < c.vertexCount; ++j) {
-    Vector4& v = c.baseVertices[j];
-    const Vector4& n = c.baseNormals[j];
-    float N = FractalNoise(noise, std::fabs(0.2565f * v.x + 1000), std::fabs(0.012f * v.y + 1000),
-                           std::fabs(0.0171f * v.z + 1000), 4);
-    N = std::clamp(N, -1.0f, 1.0f);
-    if (N < 0)
-      N *= 0.3f * Ramp(N, -0.8f, 0.2f) - 0.1f;
-    else if (N < 0.5f)
-      N *= 0.8f * Ramp(N, 0.3f, 0.2f) + 0.2f;
-    v.x += -180 * N * n.x;
-    v.y += -180 * N * n.y * 1.46f;
-    v.z += -180 * N * n.z;
-    v.x *= 7;
-    v.y *= 2;
-    v.z *= 7;
-  }
+  for (int j = 0; j < c.vertexCount; ++j)
+    c.baseVertices[j] = ModuleDCaveVertex(noise, c.baseVertices[j], c.baseNormals[j], d.roll);
   ComputeCreaseNormals(scene, cave, -0.5f);
   c.textureName = 55;
   c.cubeTextureName = 0;
@@ -224,19 +197,9 @@ TEST_F(ForgedScenes, OpeningBallClosesAroundTheCamera) {
   o.cameraTest = 1;
   SnapshotVertices(scene, 0);
   ComputeSmoothNormals(scene, 0);
-  for (int i = 0; i < o.vertexCount; ++i) {
-    Vector4& v = o.baseVertices[i];
-    const Vector4& n = o.baseNormals[i];
-    float sx = 0.02f * v.x, sy = 0.02f * v.y, sz = 0.02f * v.z;
-    float r = std::sqrt(sx * sx + sz * sz) / 30;
-    float t = std::clamp(Turbulence(noise, std::fabs(sx / r + 1000), std::fabs(sy + 1000),
-                                    std::fabs(sz / r + 1000), 1),
-                         -1.0f, 1.0f);
-    float d = -300 * t;
-    v.x = 4 * (v.x + n.x * d);
-    v.y = 16 * (v.y + 0.25f * n.y * d);
-    v.z = 4 * (v.z + n.z * d);
-  }
+  // The opening's relief as module B makes it (it has no time term).
+  for (int i = 0; i < o.vertexCount; ++i)
+    o.baseVertices[i] = DeformBackballVertex(noise, 0, 0.0f, o.baseVertices[i], o.baseNormals[i]);
   ComputeCreaseNormals(scene, 0, -0.75f);
   o.textureName = 35;
   o.renderMode = 1;
@@ -317,24 +280,8 @@ TEST_F(ForgedScenes, ModuleECaveFromFarAndNear) {
   LoadTexture(image, Path("Images", "maasto1.jpg").c_str(), 33);
   NoiseTable small(256, 255, 111), noise(512, 511, 222), large(1024, 1023, 333);
   c.cameraTest = 1;
-  SnapshotVertices(scene, 0);
-  ComputeSmoothNormals(scene, 0);
-  for (int j = 0; j < c.vertexCount; ++j) {
-    Vector4& v = c.baseVertices[j];
-    const Vector4& n = c.baseNormals[j];
-    float e = FractalNoise(noise, std::fabs(0.09f * v.x + 1000), std::fabs(0.012f * v.y + 1000),
-                           std::fabs(0.012f * v.z + 1000), 4);
-    e = std::clamp(e, -1.0f, 1.0f);
-    if (e >= 0 && e < 0.25f)
-      e *= 0.8f * Ramp(e, 0, 0.25f) + 0.2f;
-    else if (e < 0)
-      e *= 0.3f * Ramp(e, -0.8f, 0.2f) - 0.1f;
-    float g = -150 * e;
-    v.x = 1.75f * (v.x + g * n.x);
-    v.y = 1.75f * (v.y + 2 * g * n.y);
-    v.z = 1.75f * (v.z + g * n.z);
-  }
-  ComputeCreaseNormals(scene, 0, -0.707f);
+  Envelope shape;  // module E's relief sets its own ramps
+  DeformCave(scene, 0, noise, shape);
   c.textureName = 33;
   c.renderMode = 1;
   c.blendMode = 0;

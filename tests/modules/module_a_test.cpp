@@ -346,7 +346,9 @@ TEST_F(ModuleA, GlowLayerReadsBlue) {
 
 // Child half of the broken-model test: loads from the folder the parent made
 // and draws a frame of each mode.
-TEST_F(ModuleA, ChildDrawsWithBrokenModels) {
+class ModuleAChild : public ModuleA {};
+
+TEST_F(ModuleAChild, DrawsWithBrokenModels) {
   if (!ChildDataDir()) GTEST_SKIP() << "run by ModuleA.BrokenModelsFallBack";
   ModuleAObjects o = ModuleAObjectIndices();
   printf("objects ball=%d kilo=%d clone=%d\n", o.ball, o.kilo, o.kiloClone);
@@ -373,7 +375,7 @@ TEST_F(ModuleA, BrokenModelsFallBack) {
     ASSERT_EQ(0, std::remove(data.Model(c.missing).c_str()));
     TruncateFile(data.Model(c.truncated));
     std::string out;
-    int status = RunInChild("ModuleA.ChildDrawsWithBrokenModels", data.dir, &out);
+    int status = RunInChild("ModuleAChild.DrawsWithBrokenModels", data.dir, &out);
     EXPECT_EQ(0, status) << out;
     EXPECT_EQ(std::string::npos, out.find("[  FAILED  ]")) << out;
 

@@ -13,7 +13,7 @@
 #include "module_harness.h"
 #include "modules/module_c.h"
 #include "modules/module_c_frame.h"
-#include "toolkit/math.h"
+#include "core/math.h"
 
 // ---- Arithmetic, no GL ----
 
@@ -267,7 +267,7 @@ namespace {
 class ModuleCChild : public GlTest {};
 }  // namespace
 
-TEST_F(ModuleCChild, LoadAndRender) {
+TEST_F(ModuleCChild, LoadsBrokenModelsAndDraws) {
   if (!ChildDataDir()) GTEST_SKIP() << "runs in a child of ModuleCBrokenModels";
   RestoreModuleC();
   LoadOnlyModule(kModuleC, ChildDataDir());
@@ -299,7 +299,7 @@ TEST(ModuleCBrokenModels, EachModelMissingOrCutShortLoadsAndDraws) {
     std::remove(data.Model(missing.name).c_str());
     TruncateFile(data.Model(cut.name));
     std::string out;
-    EXPECT_EQ(0, RunInChild("ModuleCChild.LoadAndRender", data.dir, &out)) << out;
+    EXPECT_EQ(0, RunInChild("ModuleCChild.LoadsBrokenModelsAndDraws", data.dir, &out)) << out;
     EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << out;
     EXPECT_EQ(std::string::npos, out.find("runtime error")) << out;  // under UBSan
     EXPECT_NE(std::string::npos, out.find(missing.index)) << out;

@@ -386,7 +386,9 @@ TEST_F(ModuleEGl, KeptCaveWorldCopyMatchesAFreshTransform) {
 
 // The module loaded from a data folder with broken model files (a child of
 // BrokenModelFilesLeaveTheRestRunning); in the parent it does nothing.
-TEST_F(ModuleEGl, BrokenModelsChild) {
+class ModuleEChild : public ModuleEGl {};
+
+TEST_F(ModuleEChild, LoadsBrokenModels) {
   if (!ChildDataDir()) GTEST_SKIP() << "a child of BrokenModelFilesLeaveTheRestRunning";
   for (const std::string& e : FileErrors()) printf("box: %s\n", e.c_str());
   const ModuleEObjects o = ModuleEObjectIndices();
@@ -418,7 +420,7 @@ TEST_F(ModuleEGl, BrokenModelFilesLeaveTheRestRunning) {
     for (const std::string& f : c.removed) std::remove(data.Model(f).c_str());
     for (const std::string& f : c.truncated) TruncateFile(data.Model(f));
     std::string out;
-    EXPECT_EQ(0, RunInChild("ModuleEGl.BrokenModelsChild", data.dir, &out)) << out;
+    EXPECT_EQ(0, RunInChild("ModuleEChild.LoadsBrokenModels", data.dir, &out)) << out;
     EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test")) << out;
     EXPECT_NE(std::string::npos, out.find(c.objects)) << out;
     for (const std::string& f : c.removed)

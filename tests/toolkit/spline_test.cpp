@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "assets/pointer_array.h"
 #include "toolkit/spline.h"
 
 namespace {

@@ -123,12 +123,18 @@ bool RunBenchEffects() {
   Row("DrawTargetQuad, blend 0", TimeMs([&] { DrawTargetQuad(shared, 0, 1.0f, 0.0f, 0); }));
   shared->useSmallTextures = 1;
   Row(named("DrawTargetQuad, texture stretched from ", half),
-      TimeMs([&] { DrawTargetQuad(shared, 0, 1.0f, 0.0f, 0); }));
+      TimeMs([&] { DrawTargetQuad(shared, 0, 1.0f, 0.0f, kQuadOverDestAlpha); }));
   shared->useSmallTextures = 0;
   Row("DrawTargetQuadTransformed x12, slot 3, blend 3", TimeMs([&] {
-        for (int i = 0; i < 12; ++i)
-          DrawTargetQuadTransformed(shared, 3, 0.25f, 0.0f, 3, 25.0f * i, 35.0f * i, 1.1f, -40.0f,
-                                    0, 0, 1);
+        QuadPlacement echo;
+        echo.scale = 1.1f;
+        echo.angle = -40.0f;
+        echo.axisZ = 1.0f;
+        for (int i = 0; i < 12; ++i) {
+          echo.x = 25.0f * i;
+          echo.y = 35.0f * i;
+          DrawTargetQuadTransformed(shared, 3, 0.25f, 0.0f, kQuadColour, echo);
+        }
       }));
 
   puts("Multi-pass effects");
@@ -154,9 +160,14 @@ bool RunBenchEffects() {
   Row(named("BandBlur 4 passes, 20 bands, slot 3, ", full),
       TimeMs([&] { BandBlur(shared, 3, 4, 1.5f, 1.5f, 0.2f, 1, 1, 1, 20, bands); }));
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  Row(named("GridBlur 1 pass, 96x96 grid, ", full), TimeMs([&] {
-        GridBlur(shared, 0, 1, 1.5f, 1.5f, 0.2f, 1, 0.9f, 1, 96, 96, grid, 0, -2.25f, -3);
-      }));
+  GridBlurSpec ripple;
+  ripple.strength = 0.2f;
+  ripple.base = {1.0f, 0.9f, 1.0f};
+  ripple.tint = {0.0f, -2.25f, -3.0f};
+  ripple.rows = ripple.columns = 96;
+  ripple.values = grid;
+  Row(named("GridBlur 1 pass, 96x96 grid, ", full),
+      TimeMs([&] { GridBlur(shared, 0, ripple); }));
 
   puts("Composites");
   UseSize(fade, 0);

@@ -1,6 +1,6 @@
 // The pose a module animates each frame and hands to the perspective set-up.
 #pragma once
-#include "toolkit/math.h"
+#include "core/math.h"
 
 struct CameraPose {
   Vector4 position;   // x, y, z used

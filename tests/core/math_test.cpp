@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "toolkit/math.h"
+#include "core/math.h"
 #include "toolkit/random.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "toolkit/math.h"
+#include "core/math.h"
 
 #include <cmath>
 
