@@ -73,6 +73,12 @@ void CubeReflectionPass(const SceneObject& o) {
   BindCubeEnvironment(o.cubeTextureName);
 }
 
+// Depth function of a pass that must touch only the pixels the object's
+// previous pass wrote. The same triangles give the same depths, so GL_LEQUAL
+// keeps those pixels and still refuses what lies in front; GL_EQUAL would
+// also lose them wherever the driver's two sends round a depth apart.
+constexpr GLenum kOverFirstPass = GL_LEQUAL;
+
 // Sets up pass `pass`; returns the depth function it draws with.
 GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
   const int mode = o.renderMode;
@@ -103,7 +109,7 @@ GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
     EnvBlend();
     glBindTexture(GL_TEXTURE_2D, o.textureName);
     NoGeneration();
-    return GL_EQUAL;
+    return kOverFirstPass;
   }
 
   switch (mode) {
@@ -128,7 +134,7 @@ GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
         return GL_LEQUAL;
       }
       CubeReflectionPass(o);
-      return GL_EQUAL;
+      return kOverFirstPass;
     default:  // 0, and the unused modes 2 and 3 drawn like it
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
       glDisable(GL_TEXTURE_2D);
