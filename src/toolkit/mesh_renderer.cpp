@@ -73,6 +73,12 @@ void CubeReflectionPass(const SceneObject& o) {
   BindCubeEnvironment(o.cubeTextureName);
 }
 
+// Depth function of a pass that must touch only the pixels the object's
+// previous pass wrote. The same triangles give the same depths, so GL_LEQUAL
+// keeps those pixels and still refuses what lies in front; GL_EQUAL would
+// also lose them wherever the driver's two sends round a depth apart.
+constexpr GLenum kOverFirstPass = GL_LEQUAL;
+
 // Sets up pass `pass`; returns the depth function it draws with.
 GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
   const int mode = o.renderMode;
@@ -103,7 +109,7 @@ GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
     EnvBlend();
     glBindTexture(GL_TEXTURE_2D, o.textureName);
     NoGeneration();
-    return GL_EQUAL;
+    return kOverFirstPass;
   }
 
   switch (mode) {
@@ -128,7 +134,7 @@ GLenum SetUpPass(Scene& scene, int index, SceneObject& o, int pass) {
         return GL_LEQUAL;
       }
       CubeReflectionPass(o);
-      return GL_EQUAL;
+      return kOverFirstPass;
     default:  // 0, and the unused modes 2 and 3 drawn like it
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
       glDisable(GL_TEXTURE_2D);
@@ -155,14 +161,28 @@ void PassColour(const SceneObject& o, int pass) {
   glColor4f(o.baseColour[0] * factor, o.baseColour[1] * factor, o.baseColour[2] * factor, alpha);
 }
 
-void SendTriangles(const Scene& scene, const SceneObject& o, int geometry) {
-  if (geometry != 0 && geometry != 1) return;
+// One corner as a pass sends it. Every pass of a draw sends the same corners,
+// so they are gathered once per draw.
+struct Corner {
+  float u, v;
+  float nx, ny, nz;
+  float x, y, z;
+};
+std::vector<Corner> corners;  // grows to the largest object, reused between draws
+
+PassSender passSender = nullptr;  // a test's immediate-mode reference, or null
+
+// Gathers the corners the object's faces send, culled and de-indexed (a
+// corner takes its own normal where it has one); returns their count, or -1
+// for a geometry that sends nothing.
+int GatherCorners(const Scene& scene, const SceneObject& o, int geometry) {
+  if (geometry != 0 && geometry != 1) return -1;
   const Vector4* positions = geometry == 0 ? o.vertices : o.baseVertices;
   const Vector4* normals = geometry == 0 ? o.vertexNormals : o.baseNormals;
-  if (!positions || !normals || !o.faces) return;  // base geometry never prepared
+  if (!positions || !normals || !o.faces) return -1;  // base geometry never prepared
 
   // Geometry 0 takes corner normals only with cameraTest; geometry 1 always.
-  const bool corners = (geometry == 1 || o.cameraTest) && o.cornerFlags && o.cornerNormals;
+  const bool cornerNormals = (geometry == 1 || o.cameraTest) && o.cornerFlags && o.cornerNormals;
   const bool cull = geometry == 1 && o.cameraTest;
   const float sx = o.scale.x, sy = o.scale.y, sz = o.scale.z;
   const float du = o.texOffsetU, dv = o.texOffsetV;
@@ -170,7 +190,8 @@ void SendTriangles(const Scene& scene, const SceneObject& o, int geometry) {
   const float vx = -scene.cameraDirection.x, vy = -scene.cameraDirection.y, vz = -scene.cameraDirection.z;
   const int* faces = o.faces;
 
-  glBegin(GL_TRIANGLES);
+  if (corners.size() < size_t(3) * o.faceCount) corners.resize(size_t(3) * o.faceCount);
+  Corner* out = corners.data();
   for (int f = 0; f < o.faceCount; ++f) {
     const int* c = faces + 3 * f;
     if (cull) {
@@ -189,14 +210,46 @@ void SendTriangles(const Scene& scene, const SceneObject& o, int geometry) {
     for (int k = 0; k < 3; ++k) {
       const int v = c[k];
       const Vector4& p = positions[v];
-      const Vector4& n = (corners && o.cornerFlags[3 * f + k]) ? o.cornerNormals[3 * f + k] : normals[v];
-      if (o.texU && o.texV) glTexCoord2f(o.texU[v] + du, o.texV[v] + dv);
-      else glTexCoord2f(du, dv);
-      glNormal3f(-n.x, -n.y, -n.z);
-      glVertex3f(p.x * sx, p.y * sy, p.z * sz);
+      const Vector4& n = (cornerNormals && o.cornerFlags[3 * f + k]) ? o.cornerNormals[3 * f + k] : normals[v];
+      if (o.texU && o.texV) {
+        out->u = o.texU[v] + du;
+        out->v = o.texV[v] + dv;
+      } else {
+        out->u = du;
+        out->v = dv;
+      }
+      out->nx = -n.x;
+      out->ny = -n.y;
+      out->nz = -n.z;
+      out->x = p.x * sx;
+      out->y = p.y * sy;
+      out->z = p.z * sz;
+      ++out;
     }
   }
-  glEnd();
+  return int(out - corners.data());
+}
+
+// Draws the gathered corners from client arrays: the values and order
+// immediate mode would send, in one call. Afterwards the current normal and
+// texture coordinate are the last corner's, as immediate mode leaves them
+// (the arrays leave them undefined); client arrays are left disabled.
+void SendCorners(int count) {
+  if (count <= 0) return;
+  const Corner* c = corners.data();
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Corner), &c->u);
+  glNormalPointer(GL_FLOAT, sizeof(Corner), &c->nx);
+  glVertexPointer(3, GL_FLOAT, sizeof(Corner), &c->x);
+  glDrawArrays(GL_TRIANGLES, 0, count);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  const Corner& last = c[count - 1];
+  glTexCoord2f(last.u, last.v);
+  glNormal3f(last.nx, last.ny, last.nz);
 }
 
 // Fills baseFaceNormals from baseVertices: (b1 − b0) × (b2 − b0), unnormalised.
@@ -322,12 +375,14 @@ void DrawObject(Scene& scene, int index, const Light& light, int geometry) {
   else glDisable(GL_CULL_FACE);
 
   const int passes = 1 + (o.renderMode == 5 ? 1 : 0) + (o.extraPass ? 1 : 0);
+  const int count = passSender ? 0 : GatherCorners(scene, o, geometry);
   for (int pass = 0; pass < passes; ++pass) {
     glDisable(GL_TEXTURE_CUBE_MAP);
     glDepthFunc(SetUpPass(scene, index, o, pass));
     PassColour(o, pass);
     glEnable(GL_COLOR_MATERIAL);
-    SendTriangles(scene, o, geometry);
+    if (passSender) passSender(scene, o, geometry);
+    else SendCorners(count);
   }
 
   glPopMatrix();
@@ -342,6 +397,8 @@ void DrawObject(Scene& scene, int index, const Light& light, int geometry) {
   NoGeneration();
   glMatrixMode(GL_MODELVIEW);
 }
+
+void SetPassSender(PassSender sender) { passSender = sender; }
 
 void SnapshotVertices(Scene& scene, int index) {
   SceneObject* found = FindObject(scene, index);

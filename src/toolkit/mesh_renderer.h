@@ -1,7 +1,8 @@
-// The mesh renderer: draws one SceneObject with immediate-mode GL 1.x, one
-// point light (GL_LIGHT0), the object's material, one of four texture modes
-// and up to three passes over the same triangles. Scale is applied to vertex
-// positions on the CPU, never to the matrix or the normals.
+// The mesh renderer: draws one SceneObject with GL 1.x, one point light
+// (GL_LIGHT0), the object's material, one of four texture modes and up to
+// three passes over the same triangles. Scale is applied to vertex positions
+// on the CPU, never to the matrix or the normals. Each pass goes out as one
+// client-array draw holding exactly the corners immediate mode would send.
 //
 // It also prepares an object's second geometry (the "base" vertices and
 // normals) that a module deforms and re-lights, and draws that instead of the
@@ -22,8 +23,15 @@
 // GL_TEXTURE_2D on with texture environment GL_ADD; depth function GL_LEQUAL;
 // the 2D texture of the last textured pass bound; blending as the last pass
 // set it; GL_NORMALIZE on if any environment pass ran; the current colour is
-// the last pass's colour.
+// the last pass's colour, the current normal and texture coordinate the last
+// corner's; client arrays disabled.
 void DrawObject(Scene& scene, int index, const Light& light, int geometry);
+
+// Sends one pass's triangles of `object` from `geometry`. Null (the default)
+// sends them as client arrays; tests put an immediate-mode reference here to
+// compare the pixels.
+using PassSender = void (*)(const Scene& scene, const SceneObject& object, int geometry);
+void SetPassSender(PassSender sender);
 
 // Copies x, y, z of every loaded vertex into `baseVertices`.
 void SnapshotVertices(Scene& scene, int index);

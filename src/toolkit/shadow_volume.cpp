@@ -33,16 +33,26 @@ void EmitAway(HomogeneousVertex*& out, const Vector4& p, const Vector3& l) {
   ++out;
 }
 
-void SendQuads(const HomogeneousVertex* v, int count) {
-  glBegin(GL_QUADS);
-  for (int i = 0; i < 4 * count; ++i) glVertex4f(v[i].x, v[i].y, v[i].z, v[i].w);
-  glEnd();
+VolumeSender volumeSender = nullptr;  // a test's immediate-mode reference, or null
+
+// The staged vertices as one client-array draw, exactly what immediate mode
+// would send; leaves the vertex array disabled.
+void SendVertices(GLenum mode, const HomogeneousVertex* v, int vertexCount) {
+  if (vertexCount <= 0) return;
+  if (volumeSender) {
+    volumeSender(mode, v, vertexCount);
+    return;
+  }
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(4, GL_FLOAT, sizeof(HomogeneousVertex), v);
+  glDrawArrays(mode, 0, vertexCount);
+  glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+void SendQuads(const HomogeneousVertex* v, int count) { SendVertices(GL_QUADS, v, 4 * count); }
+
 void SendTriangles(const HomogeneousVertex* v, int count) {
-  glBegin(GL_TRIANGLES);
-  for (int i = 0; i < 3 * count; ++i) glVertex4f(v[i].x, v[i].y, v[i].z, v[i].w);
-  glEnd();
+  SendVertices(GL_TRIANGLES, v, 3 * count);
 }
 
 }  // namespace
@@ -271,6 +281,8 @@ void SetStencilMode(int mode) {
     glColorMask(1, 1, 1, 1);
   }
 }
+
+void SetVolumeSender(VolumeSender sender) { volumeSender = sender; }
 
 void DrawShadowVolume(Scene& scene, int index) {
   SceneObject* found = FindObject(scene, index);

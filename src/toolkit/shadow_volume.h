@@ -58,5 +58,11 @@ void SetStencilMode(int mode);
 // Leaves: stencil test off with func GL_EQUAL 127 and ops KEEP; depth test on,
 // depth and colour writes on, GL_LEQUAL; GL_CULL_FACE on with GL_BACK culled;
 // polygon offset fill, colour material and blending off; current colour
-// (1, 0, 1, 0.5).
+// (1, 0, 1, 0.5); client arrays disabled. Each batch is one client-array draw.
 void DrawShadowVolume(Scene& scene, int index);
+
+// Sends `vertexCount` staged vertices as `mode` (GL_QUADS or GL_TRIANGLES).
+// Null (the default) uses a client array; tests put an immediate-mode
+// reference here to compare the stencil counts.
+using VolumeSender = void (*)(unsigned mode, const HomogeneousVertex* vertices, int vertexCount);
+void SetVolumeSender(VolumeSender sender);
