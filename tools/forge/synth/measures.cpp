@@ -343,7 +343,11 @@ BandShares BandEnergyShares(const float* left, const float* right, size_t frames
 
 std::vector<double> OnsetTimes(const float* left, const float* right, size_t frames, int rate) {
   if (rate < 100) return {};
-  const size_t hop = size_t(rate / 100), count = frames / hop;
+  // Only frames whose window ends inside the track: one running past the end
+  // would read the cut-off signal as a rise at every frequency.
+  const size_t hop = size_t(rate / 100);
+  if (frames + kShortSize / 2 < kShortSize + hop / 2 + hop) return {};
+  const size_t count = (frames + kShortSize / 2 - kShortSize - hop / 2) / hop + 1;
   const Fft fft(kShortSize);
   const std::vector<double> window = Hann(kShortSize);
   const std::vector<MelBand> mel = MelBank(kShortSize, rate, 40, 30.0, std::min(16000.0, rate * 0.45));
@@ -371,8 +375,8 @@ std::vector<double> OnsetTimes(const float* left, const float* right, size_t fra
   if (count < 3) return {};
   std::vector<double> sorted(flux);
   std::nth_element(sorted.begin(), sorted.begin() + ptrdiff_t(count * 99 / 100), sorted.end());
-  double scale = sorted[count * 99 / 100];
-  if (scale <= 1e-9) return {};
+  // At least a 1 dB mean rise, so the ripple of a steady sound never scales up into peaks.
+  double scale = std::max(sorted[count * 99 / 100], 1.0);
   for (double& v : flux) v = std::min(v / scale, 1.0);
   std::vector<double> onsets;
   int64_t last = -1000;

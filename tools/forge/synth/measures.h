@@ -48,7 +48,8 @@ struct BandShares {
 BandShares BandEnergyShares(const float* left, const float* right, size_t frames, int rate);
 
 // Onsets: peaks of the spectral flux (rectified rise of 40 mel bands in dB,
-// 10 ms hop), the flux scaled by its 99th percentile over the signal; a peak
+// 10 ms hop), the flux scaled by its 99th percentile over the signal (at
+// least 1 dB, so a steady sound's ripple is no onset); a peak
 // is the highest within 30 ms before it, 0.07 above its mean over +-100 ms,
 // at least 30 ms after the last. Seconds from the start.
 std::vector<double> OnsetTimes(const float* left, const float* right, size_t frames, int rate);
