@@ -60,7 +60,17 @@ TEST(MusicScoreData, ThemeBarsAreTaggedInTheArrangement) {
     }
   }
   EXPECT_EQ(total, 187);
-  EXPECT_GE(theme, 36);
+  // A quarter of the track or more, and a first full statement of four bars
+  // or more before the cut at 62.4 s.
+  EXPECT_GE(theme, 47);
+  std::vector<Bar> bars = ScoreBars();
+  int run = 0;
+  double fullBy = 1e9;
+  for (const Bar& b : bars) {
+    run = b.theme ? run + 1 : 0;
+    if (run == 4 && fullBy > 1e8) fullBy = b.startMs;
+  }
+  EXPECT_LT(fullBy, 62400.0);
 }
 
 TEST(MusicScoreData, NoteNamesParseOnceForPitchesAndChords) {

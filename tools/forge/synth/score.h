@@ -24,7 +24,7 @@ inline bool SilentSection(SectionId id) { return id == kBreak || id == kSilence;
 // In time order; together they cover the whole track without gaps.
 const std::vector<Section>& Sections();
 
-constexpr int kTrackMs = 304000;
+constexpr int kTrackMs = 303500;  // the show's length
 constexpr int64_t kTrackFrames = static_cast<int64_t>(kTrackMs) * kSampleRate / 1000;
 
 // Whether `sections` start where the show's windows start, the break is the
@@ -50,7 +50,7 @@ inline int64_t MsToFrame(double ms) { return static_cast<int64_t>(ms * (kSampleR
 enum PatchId : uint8_t {
   kKick, kKickSoft, kKickHeavy, kSnare, kSnareBig, kClap, kHat, kHatOpen, kShaker, kCrash, kTom, kBoom,
   kRiser, kPadWarm, kPadDark, kPadGlass, kBassSub, kBassOff, kBassReese, kBassRoll, kPluck, kPluckSoft,
-  kLead, kLeadSuper, kLeadSoft, kBell, kStab, kSweep, kPatchCount
+  kLead, kLeadSuper, kLeadSoft, kBell, kStab, kSweep, kAir, kPatchCount
 };
 
 struct PatchRow {
