@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "synth/measures.h"
 #include "synth/meter.h"
 #include "synth/render.h"
 #include "synth/score.h"
@@ -66,7 +67,7 @@ TEST(MusicFile, HasTheShowsFormatAndLength) {
   ASSERT_TRUE(d.ok) << "can't open " << kTrack;
   EXPECT_EQ(d.rate, 44100);
   EXPECT_EQ(d.channels, 2);
-  EXPECT_NEAR(d.seconds, 304.0, 0.05);
+  EXPECT_NEAR(d.seconds, 303.5, 0.05);  // the show's length
   EXPECT_EQ(d.pcmTotal, synth::kTrackFrames);
   EXPECT_EQ(static_cast<int64_t>(d.pcm.left.size()), synth::kTrackFrames);
 }
@@ -79,7 +80,7 @@ TEST(MusicFile, MeetsItsLoudnessFigures) {
   EXPECT_NEAR(lufs, -14.0, 1.0);
   double truePeakDb = 20.0 * std::log10(synth::TruePeak(d.pcm.left.data(), d.pcm.right.data(), n));
   EXPECT_LE(truePeakDb, -1.0);
-  EXPECT_LT(PeakBetween(d.pcm, 0, 304000), 1.0f);  // nothing clipped
+  EXPECT_LT(PeakBetween(d.pcm, 0, synth::kTrackMs), 1.0f);  // nothing clipped
 }
 
 TEST(MusicFile, BreakAndEndAreSilentAndTheMusicFadesIn) {
@@ -87,12 +88,30 @@ TEST(MusicFile, BreakAndEndAreSilentAndTheMusicFadesIn) {
   ASSERT_TRUE(d.ok);
   // The encoder smears an edge by a few milliseconds at most.
   EXPECT_LT(PeakBetween(d.pcm, 90010, 90490), 1e-3f);
-  EXPECT_LT(PeakBetween(d.pcm, 302510, 304000), 1e-3f);
+  EXPECT_LT(PeakBetween(d.pcm, 302510, synth::kTrackMs), 1e-3f);
   EXPECT_GT(PeakBetween(d.pcm, 89800, 90000), 0.05f);   // the sweep runs up to the cut
   EXPECT_GT(PeakBetween(d.pcm, 90500, 90700), 0.05f);   // and the next section hits on time
   // Out of silence over the first second.
   EXPECT_LT(PeakBetween(d.pcm, 0, 20), 0.01f);
   EXPECT_LT(PeakBetween(d.pcm, 0, 200), PeakBetween(d.pcm, 1000, 1200));
+}
+
+// The arc, with thresholds a little inside the track's goals: quiet
+// breakdowns against a late climax, a clean low end and a change at each cut.
+TEST(MusicFile, HasAnArcAChangeAtEveryCutAndACleanLowEnd) {
+  const Decoded& d = Track();
+  ASSERT_TRUE(d.ok);
+  const float* l = d.pcm.left.data();
+  const float* r = d.pcm.right.data();
+  synth::MusicAnalysis a = synth::AnalyseMusic(l, r, d.pcm.left.size(), d.rate);
+  synth::SpanFigures whole = synth::MeasureSpan(a, l, r, 0.0, d.seconds);
+  EXPECT_GE(whole.loudnessRange, 5.5);
+  EXPECT_LE(whole.bands.below40, 0.035);
+  // The loudest 3 s: in the swarm or the closing, not the first cave.
+  EXPECT_GE(whole.loudestAt, 162.0);
+  for (double cut : {30.0, 62.4, 90.5, 147.0, 215.3}) EXPECT_GE(synth::NoveltyAt(a.novelty, cut), 1.8) << cut;
+  // The swarm's cut lands after a lift but is still short of the others.
+  EXPECT_GE(synth::NoveltyAt(a.novelty, 162.0), 1.3);
 }
 
 TEST(MusicFile, ForgingAgainGivesTheSameBytes) {

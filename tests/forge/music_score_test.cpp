@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "director/show_windows.h"
 #include "synth/score.h"
 
 using namespace synth;
@@ -16,22 +17,66 @@ using namespace synth;
 namespace {
 
 const Song& TheSong() {
-  static const Song song = BuildSong();
+  static const Song song = [] {
+    Song s;
+    std::string error;
+    EXPECT_TRUE(BuildSong(s, error)) << error;
+    return s;
+  }();
   return song;
 }
 
-bool Silent(const Section& s) { return std::string(s.name) == "break" || std::string(s.name) == "silence"; }
+bool Silent(const Section& s) { return SilentSection(s.id); }
 
 }  // namespace
 
-TEST(MusicScore, SectionsFollowTheTimeline) {
-  const std::vector<Section>& s = Sections();
-  std::vector<int> starts;
-  for (const Section& x : s) starts.push_back(x.startMs);
-  EXPECT_EQ(starts, (std::vector<int>{0, 30000, 62400, 90000, 90500, 147000, 162000, 215300, 302500}));
-  for (size_t i = 1; i < s.size(); ++i) EXPECT_EQ(s[i].startMs, s[i - 1].endMs);
-  EXPECT_EQ(s.back().endMs, 304000);
-  EXPECT_EQ(kTrackFrames, 13406400);
+TEST(MusicScore, SectionsFollowTheShowsSchedule) {
+  std::string error;
+  EXPECT_TRUE(CheckSchedule(Sections(), error)) << error;
+  // Each section starts where a window of the show starts, except the break,
+  // which is the zoom fade into the lens.
+  int32_t count = 0;
+  const ShowWindow* windows = ShowWindows(&count);
+  std::vector<int> windowStarts;
+  for (int32_t i = 0; i < count; ++i) windowStarts.push_back(windows[i].fromMs);
+  for (const Section& s : Sections()) {
+    bool onWindow = std::count(windowStarts.begin(), windowStarts.end(), s.startMs) == 1;
+    EXPECT_EQ(onWindow, s.id != kBreak) << s.name;
+  }
+  const ShowFade* zoom = ShowFadeAt(Sections()[kBreak].startMs + 1);
+  ASSERT_NE(zoom, nullptr);
+  EXPECT_EQ(zoom->kind, kFadeZoom);
+  EXPECT_EQ(Sections()[kBreak].startMs, zoom->envelopeStartMs);
+  EXPECT_EQ(Sections()[kBreak].endMs, zoom->toMs);
+  EXPECT_GE(Sections().back().endMs, kShowLengthMs);
+}
+
+TEST(MusicScore, ScheduleCheckCatchesMovedGappedAndMisorderedSections) {
+  std::string error;
+  std::vector<Section> moved = Sections();
+  moved[kSwarm].startMs += 400;
+  moved[kCaveAgain].endMs += 400;
+  EXPECT_FALSE(CheckSchedule(moved, error));
+  EXPECT_NE(error.find("ball swarm"), std::string::npos) << error;
+
+  std::vector<Section> gap = Sections();
+  gap[kLens].startMs += 100;
+  EXPECT_FALSE(CheckSchedule(gap, error));
+  EXPECT_NE(error.find("gap"), std::string::npos) << error;
+
+  // A break that is a window boundary short of the fade's envelope.
+  std::vector<Section> lateBreak = Sections();
+  lateBreak[kHeaving].endMs += 1;
+  lateBreak[kBreak].startMs += 1;
+  EXPECT_FALSE(CheckSchedule(lateBreak, error));
+
+  std::vector<Section> swapped = Sections();
+  std::swap(swapped[kSwarm].id, swapped[kClosing].id);
+  EXPECT_FALSE(CheckSchedule(swapped, error));
+
+  std::vector<Section> short_ = Sections();
+  short_.pop_back();
+  EXPECT_FALSE(CheckSchedule(short_, error));
 }
 
 TEST(MusicScore, BarsTileEachSectionAndStartOnItsBoundary) {

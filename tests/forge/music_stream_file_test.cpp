@@ -55,7 +55,7 @@ TEST(MusicStreamFile, OpensSeeksAndCountsMilliseconds) {
   EXPECT_EQ(GetMusicStreamTime(s), 177400);
 
   // The silence after the closing, then past the end of the data: the show
-  // quits at 303.5 s, inside the file, and the position keeps counting after it.
+  // quits at 303.5 s, where the file ends, and the position keeps counting after it.
   SetMusicStreamTime(s, 302600);
   EXPECT_LT(Pull(s, 1000), 40);
   EXPECT_EQ(GetMusicStreamTime(s), 303600);

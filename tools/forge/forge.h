@@ -2,6 +2,7 @@
 // into DIR/Images, DIR/Models and DIR/Music. Each part returns false with a
 // message on standard error when it cannot write its files.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,17 @@ bool WriteContactSheet(const std::string& pngPath);
 bool WriteScreenPreviews(const std::string& pngPath);
 
 // `marvoke-forge --music-report DIR`: forges the music into DIR and prints its
-// render time, length and loudness figures.
-int MusicReport(const std::string& dir);
+// render time, length and loudness figures, per window of the show and for the
+// whole; with a picture path it also draws the track there (WriteMusicPicture).
+// 0, or 1 with a message on standard error.
+int MusicReport(const std::string& dir, const std::string& picturePath);
+
+// The cuts between the show's module windows (ms), from its schedule.
+std::vector<int32_t> CutTimesMs();
+
+namespace synth {
+struct MusicAnalysis;
+}
+// The track over time: a log-frequency spectrogram with the short-term
+// loudness over it, the windows and cuts marked, and the novelty curve below.
+bool WriteMusicPicture(const std::string& pngPath, const synth::MusicAnalysis& analysis, std::string* error);

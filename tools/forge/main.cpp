@@ -1,41 +1,36 @@
 // marvoke-forge DIR: writes the show's data into DIR, printing how long each part took.
 // marvoke-forge --sheet FILE.png: writes a contact sheet of every picture instead.
-// marvoke-forge --music-report DIR: forges only the music and prints its figures.
+// marvoke-forge --music-report DIR [--music-picture FILE.png]: forges only the
+// music and prints its figures (and draws it).
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 #include "forge.h"
+#include "forge_options.h"
 
 int main(int argc, char** argv) {
-  if (argc == 3 && strcmp(argv[1], "--sheet") == 0) {
-    if (!WriteContactSheet(argv[2])) {
-      fprintf(stderr, "marvoke-forge: can't write the contact sheet %s\n", argv[2]);
+  ForgeOptions o;
+  int code = ParseForgeOptions(argc, argv, &o, stdout, stderr);
+  if (code >= 0) return code;
+  if (!o.sheetPath.empty()) {
+    if (!WriteContactSheet(o.sheetPath)) {
+      fprintf(stderr, "marvoke-forge: can't write the contact sheet %s\n", o.sheetPath.c_str());
       return 1;
     }
     return 0;
   }
-  if (argc == 3 && strcmp(argv[1], "--music-report") == 0) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(argv[2]) / "Music", ec);
-    return MusicReport(argv[2]);
+  if (!o.reportDir.empty()) {
+    std::string error;
+    if (!PrepareMusicReport(o, &error)) {
+      fprintf(stderr, "marvoke-forge: %s\n", error.c_str());
+      return 1;
+    }
+    return MusicReport(o.reportDir, o.picturePath);
   }
-  static const char kUsage[] =
-      "usage: marvoke-forge DIR | marvoke-forge --sheet FILE.png | marvoke-forge --music-report DIR\n";
-  if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-    fputs(kUsage, stdout);
-    return 0;
-  }
-  // An option it does not know is not a folder to fill with data.
-  if (argc != 2 || argv[1][0] == '-') {
-    if (argc >= 2 && argv[1][0] == '-')
-      fprintf(stderr, "marvoke-forge: unknown option or missing value: %s\n", argv[1]);
-    fputs(kUsage, stderr);
-    return 2;
-  }
-  std::string dir = argv[1];
+  const std::string& dir = o.dataDir;
   std::error_code ec;
   for (const char* sub : {"Images", "Models", "Music"}) {
     std::filesystem::create_directories(std::filesystem::path(dir) / sub, ec);

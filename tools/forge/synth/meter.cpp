@@ -35,7 +35,8 @@ void KWeighting(int rate, Biquad& shelf, Biquad& highPass) {
   highPass = {1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
 }
 
-// Mean square of the K-weighted signal (both channels summed) per 100 ms step.
+}  // namespace
+
 std::vector<double> StepPowers(const float* left, const float* right, size_t frames, int rate) {
   Biquad shelf[2], hp[2];
   KWeighting(rate, shelf[0], hp[0]);
@@ -56,6 +57,8 @@ std::vector<double> StepPowers(const float* left, const float* right, size_t fra
   }
   return powers;
 }
+
+namespace {
 
 double ToLufs(double power) { return power > 0.0 ? -0.691 + 10.0 * std::log10(power) : -200.0; }
 

@@ -15,6 +15,10 @@ double IntegratedLoudness(const float* left, const float* right, size_t frames, 
 std::vector<double> LoudnessOverTime(const float* left, const float* right, size_t frames, int rate,
                                      double windowSeconds);
 
+// Mean square of the K-weighted signal (both channels summed) per 100 ms
+// step; a last partial step is left out.
+std::vector<double> StepPowers(const float* left, const float* right, size_t frames, int rate);
+
 // Highest absolute value of the signal oversampled 4 times (linear).
 double TruePeak(const float* left, const float* right, size_t frames);
 

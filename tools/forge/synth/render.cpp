@@ -106,20 +106,18 @@ void MasterMix(const Song& song, const Stereo& mix, float gainDb, float ceiling,
   Limiter limiter;
   InitLimiter(limiter, ceiling, 66, 0.12f);  // 1.5 ms look-ahead
   const int latency = LimiterLatency(limiter);
-  // DC blocker ahead of the limiter: a few Hz, inaudible.
-  float dcX[2] = {0, 0}, dcY[2] = {0, 0};
-  const float dcPole = 1.0f - 2.0f * kPi * 5.0f / kSampleRate;
+  // Two Butterworth sections ahead of the limiter; they take out DC too.
+  Svf highPass[2][2];
+  for (Svf* ch : highPass) {
+    SetSvf(ch[0], song.highPassHz, 0.5412f);
+    SetSvf(ch[1], song.highPassHz, 1.3066f);
+  }
   for (int64_t i = 0; i < frames + latency; ++i) {
     float in[2] = {0.0f, 0.0f};
     if (i < frames) {
       in[0] = mix.left[i] * gain;
       in[1] = mix.right[i] * gain;
-      for (int c = 0; c < 2; ++c) {
-        float y = in[c] - dcX[c] + dcPole * dcY[c];
-        dcX[c] = in[c];
-        dcY[c] = Undenormal(y);
-        in[c] = y;
-      }
+      for (int c = 0; c < 2; ++c) in[c] = TickSvf(highPass[c][1], TickSvf(highPass[c][0], in[c]).high).high;
     }
     float l, r;
     TickLimiter(limiter, in[0], in[1], l, r);

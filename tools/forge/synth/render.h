@@ -26,6 +26,9 @@ struct Song {
   float delaySeconds = 0.3f, delayFeedback = 0.38f, delayDamp = 0.35f, delayReturn = 0.5f;
   float roomSize = 0.82f, roomDamp = 0.45f, reverbReturn = 2.5f;
   float duckRelease = 0.16f;  // seconds the side-chain takes to let go after a kick
+  // Fourth-order high-pass on the master: what lies below most speakers' reach
+  // only uses up the limiter's headroom.
+  float highPassHz = 30.0f;
 };
 
 struct Stereo {

@@ -2,17 +2,79 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <string>
+
+#include "director/show_windows.h"
 
 namespace synth {
-
-namespace {
 
 // ---------------------------------------------------------------------------
 // Timeline
 
-enum SectionId { kOpening, kCaveLight, kHeaving, kBreak, kLens, kCaveAgain, kSwarm, kClosing, kSilence };
+const std::vector<Section>& Sections() {
+  static const std::vector<Section> sections = {
+      {kOpening, "opening", 0, 30000},
+      {kCaveLight, "cave, travelling light", 30000, 62400},
+      {kHeaving, "heaving cave", 62400, 90000},
+      {kBreak, "break", 90000, 90500},
+      {kLens, "lens and smoke", 90500, 147000},
+      {kCaveAgain, "cave again", 147000, 162000},
+      {kSwarm, "ball swarm", 162000, 215300},
+      {kClosing, "closing", 215300, 302500},
+      {kSilence, "silence", 302500, kTrackMs},
+  };
+  return sections;
+}
+
+bool CheckSchedule(const std::vector<Section>& sections, std::string& error) {
+  auto fail = [&error](const std::string& what) {
+    error = "the score's sections do not follow the show: " + what;
+    return false;
+  };
+  if (sections.size() != kSectionCount) return fail("there are " + std::to_string(sections.size()) + " sections");
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const Section& s = sections[i];
+    if (s.id != static_cast<SectionId>(i)) return fail(std::string(s.name) + " is out of order");
+    if (s.startMs >= s.endMs) return fail(std::string(s.name) + " is empty");
+    if (s.startMs != (i == 0 ? 0 : sections[i - 1].endMs)) return fail(std::string(s.name) + " leaves a gap");
+  }
+  if (sections.back().endMs != kTrackMs) return fail("the last one does not end with the track");
+
+  int32_t windows = 0, fades = 0;
+  const ShowWindow* w = ShowWindows(&windows);
+  const ShowFade* f = ShowFades(&fades);
+  // The cut into the lens: the first zoom fade, whose envelope starts before it draws.
+  const ShowFade* zoom = nullptr;
+  for (int32_t i = 0; i < fades && !zoom; ++i)
+    if (f[i].kind == kFadeZoom && f[i].curve == kEaseIn) zoom = &f[i];
+  if (!zoom) return fail("the schedule has no zoom fade");
+  std::vector<int> expected;
+  for (int32_t i = 0; i < windows; ++i) expected.push_back(w[i].fromMs);
+  expected.push_back(zoom->envelopeStartMs);
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  std::vector<int> starts;
+  for (const Section& s : sections) starts.push_back(s.startMs);
+  if (starts != expected) {
+    for (size_t i = 0; i < std::max(starts.size(), expected.size()); ++i)
+      if (i >= starts.size() || i >= expected.size() || starts[i] != expected[i])
+        return fail(i < starts.size() ? std::string(sections[i].name) + " starts at " +
+                                            std::to_string(starts[i]) + " ms, the schedule at " +
+                                            (i < expected.size() ? std::to_string(expected[i]) + " ms" : "nothing")
+                                      : "the schedule has more boundaries");
+  }
+  const Section& pause = sections[kBreak];
+  if (pause.startMs != zoom->envelopeStartMs || pause.endMs != zoom->toMs)
+    return fail("the break is not the zoom fade into the lens");
+  const ShowWindow& blank = w[windows - 1];
+  if (blank.slot.module != kNoModule || sections[kSilence].startMs != blank.fromMs)
+    return fail("the silence is not the blank window");
+  if (kTrackMs < kShowLengthMs) return fail("the track ends before the show");
+  return true;
+}
+
+namespace {
 
 // A run of equal bars; `lastBeats` > 0 changes the length of the run's last bar.
 struct BarRun {
@@ -33,331 +95,293 @@ const BarRun kRuns[] = {
     {kSwarm, 33, 53300.0 / 132.0, 4.0, 0.0},    // 148.6 BPM
     {kClosing, 52, 400.0, 4.0, 0.0},
     {kClosing, 1, 400.0, 10.0, 0.0},            // the last chord rings out to 302.5 s
-    {kSilence, 1, 400.0, 3.75, 0.0},
+    {kSilence, 1, 400.0, 2.5, 0.0},
 };
 
-// ---------------------------------------------------------------------------
-// Instruments
-
-enum PatchId : uint8_t {
-  kKick, kKickSoft, kKickHeavy, kSnare, kSnareBig, kClap, kHat, kHatOpen, kShaker, kCrash, kTom, kBoom,
-  kRiser, kPadWarm, kPadDark, kPadGlass, kBassSub, kBassOff, kBassReese, kBassRoll, kPluck, kPluckSoft,
-  kLead, kLeadSuper, kLeadSoft, kBell, kStab, kSweep, kPatchCount
-};
-
-std::vector<Patch> MakePatches() {
-  std::vector<Patch> p(kPatchCount);
-  auto drum = [](Kind kind, float gain) {
-    Patch d;
-    d.kind = kind;
-    d.gain = gain;
-    d.drumBus = true;
-    return d;
-  };
-  Patch& kick = p[kKick] = drum(Kind::Kick, 0.57f);
-  kick.pitchDrop = 36.0f;
-  kick.pitchDropTime = 0.09f;
-  kick.toneDecay = 0.5f;
-  kick.noiseDecay = 0.012f;
-  kick.cutoff = 3000.0f;
-  kick.noiseMix = 0.3f;
-  kick.drive = 1.8f;
-  kick.duck = 1.0f;
-  Patch& soft = p[kKickSoft] = kick;
-  soft.gain = 0.4f;
-  soft.pitchDrop = 26.0f;
-  soft.toneDecay = 0.38f;
-  soft.drive = 1.2f;
-  Patch& heavy = p[kKickHeavy] = kick;
-  heavy.gain = 0.6f;
-  heavy.pitchDrop = 40.0f;
-  heavy.toneDecay = 0.65f;
-  heavy.drive = 2.6f;
-  heavy.reverbSend = 0.04f;
-
-  Patch& snare = p[kSnare] = drum(Kind::Snare, 1.1f);
-  snare.pitchDrop = 5.0f;
-  snare.pitchDropTime = 0.05f;
-  snare.toneDecay = 0.12f;
-  snare.noiseDecay = 0.2f;
-  snare.cutoff = 1800.0f;
-  snare.noiseMix = 0.65f;
-  snare.drive = 1.5f;
-  snare.reverbSend = 0.15f;
-  Patch& big = p[kSnareBig] = snare;
-  big.noiseDecay = 0.32f;
-  big.toneDecay = 0.18f;
-  big.reverbSend = 0.45f;
-  big.gain = 0.9f;
-  Patch& clap = p[kClap] = drum(Kind::Clap, 1.0f);
-  clap.cutoff = 1100.0f;
-  clap.resonance = 1.2f;
-  clap.noiseDecay = 0.18f;
-  clap.reverbSend = 0.22f;
-  clap.pan = 0.05f;
-  Patch& hat = p[kHat] = drum(Kind::Hat, 0.4f);
-  hat.cutoff = 7500.0f;
-  hat.noiseDecay = 0.045f;
-  hat.pan = 0.25f;
-  hat.reverbSend = 0.03f;
-  Patch& open = p[kHatOpen] = drum(Kind::Hat, 0.3f);
-  open.cutoff = 6500.0f;
-  open.noiseDecay = 0.3f;
-  open.pan = -0.2f;
-  open.reverbSend = 0.05f;
-  Patch& shaker = p[kShaker] = drum(Kind::Hat, 0.2f);
-  shaker.cutoff = 5200.0f;
-  shaker.noiseDecay = 0.06f;
-  shaker.pan = -0.35f;
-  shaker.delaySend = 0.1f;
-  Patch& crash = p[kCrash] = drum(Kind::Hat, 0.22f);
-  crash.cutoff = 3800.0f;
-  crash.noiseDecay = 2.2f;
-  crash.reverbSend = 0.25f;
-  Patch& tom = p[kTom] = drum(Kind::Kick, 0.6f);
-  tom.pitchDrop = 7.0f;
-  tom.pitchDropTime = 0.15f;
-  tom.toneDecay = 0.35f;
-  tom.noiseMix = 0.15f;
-  tom.noiseDecay = 0.02f;
-  tom.cutoff = 1500.0f;
-  tom.drive = 1.3f;
-  tom.reverbSend = 0.2f;
-  Patch& boom = p[kBoom] = drum(Kind::Kick, 0.6f);
-  boom.pitchDrop = 24.0f;
-  boom.pitchDropTime = 0.5f;
-  boom.toneDecay = 2.2f;
-  boom.noiseDecay = 0.05f;
-  boom.cutoff = 800.0f;
-  boom.drive = 1.5f;
-  boom.reverbSend = 0.3f;
-  Patch& riser = p[kRiser] = drum(Kind::Riser, 0.32f);
-  riser.cutoff = 400.0f;
-  riser.resonance = 2.5f;
-  riser.noiseDecay = 0.3f;
-  riser.reverbSend = 0.3f;
-  riser.delaySend = 0.1f;
-
-  Patch& warm = p[kPadWarm];
-  warm.unison = 7;
-  warm.detuneCents = 22.0f;
-  warm.stereoSpread = 0.9f;
-  warm.cutoff = 900.0f;
-  warm.resonance = 0.8f;
-  warm.keyTrack = 0.3f;
-  warm.envOctaves = 1.0f;
-  warm.filterEnv = {1.5f, 2.0f, 0.4f, 1.5f};
-  warm.amp = {0.8f, 1.0f, 0.85f, 1.6f};
-  warm.gain = 0.09f;
-  warm.reverbSend = 0.35f;
-  warm.delaySend = 0.05f;
-  warm.duck = 0.45f;
-  Patch& dark = p[kPadDark];
-  dark.unison = 5;
-  dark.detuneCents = 30.0f;
-  dark.stereoSpread = 0.8f;
-  dark.cutoff = 520.0f;
-  dark.resonance = 1.6f;
-  dark.amp = {1.2f, 1.0f, 0.9f, 2.0f};
-  dark.gain = 0.1f;
-  dark.reverbSend = 0.4f;
-  dark.duck = 0.3f;
-  Patch& glass = p[kPadGlass];
-  glass.wave = Wave::Pulse;
-  glass.unison = 4;
-  glass.pwmDepth = 0.25f;
-  glass.pwmRate = 0.3f;
-  glass.detuneCents = 12.0f;
-  glass.stereoSpread = 0.8f;
-  glass.cutoff = 1600.0f;
-  glass.resonance = 0.9f;
-  glass.amp = {0.4f, 1.0f, 0.8f, 2.0f};
-  glass.gain = 0.07f;
-  glass.reverbSend = 0.5f;
-  glass.delaySend = 0.15f;
-  glass.duck = 0.5f;
-
-  Patch& sub = p[kBassSub];
-  sub.wave = Wave::Triangle;
-  sub.subLevel = 0.5f;
-  sub.octave = -1.0f;
-  sub.cutoff = 500.0f;
-  sub.amp = {0.01f, 0.2f, 0.9f, 0.15f};
-  sub.gain = 0.8f;
-  sub.duck = 0.5f;
-  Patch& off = p[kBassOff];
-  off.unison = 2;
-  off.detuneCents = 10.0f;
-  off.subLevel = 0.5f;
-  off.cutoff = 300.0f;
-  off.resonance = 1.3f;
-  off.envOctaves = 3.0f;
-  off.filterEnv = {0.001f, 0.12f, 0.1f, 0.1f};
-  off.keyTrack = 0.5f;
-  off.amp = {0.002f, 0.15f, 0.7f, 0.04f};
-  off.gain = 0.65f;
-  off.duck = 0.6f;
-  Patch& reese = p[kBassReese];
-  reese.unison = 3;
-  reese.detuneCents = 35.0f;
-  reese.cutoff = 350.0f;
-  reese.resonance = 2.0f;
-  reese.envOctaves = 1.2f;
-  reese.filterEnv = {0.3f, 1.2f, 0.3f, 0.3f};
-  reese.subLevel = 0.6f;
-  reese.amp = {0.01f, 0.5f, 0.9f, 0.12f};
-  reese.gain = 0.35f;
-  reese.duck = 0.3f;
-  Patch& roll = p[kBassRoll];
-  roll.unison = 2;
-  roll.detuneCents = 6.0f;
-  roll.subLevel = 0.4f;
-  roll.cutoff = 450.0f;
-  roll.resonance = 1.1f;
-  roll.envOctaves = 2.2f;
-  roll.filterEnv = {0.001f, 0.09f, 0.0f, 0.05f};
-  roll.amp = {0.002f, 0.1f, 0.6f, 0.03f};
-  roll.gain = 0.65f;
-  roll.duck = 0.5f;
-
-  Patch& pluck = p[kPluck];
-  pluck.wave = Wave::Pulse;
-  pluck.unison = 2;
-  pluck.pulseWidth = 0.35f;
-  pluck.detuneCents = 8.0f;
-  pluck.stereoSpread = 0.4f;
-  pluck.cutoff = 700.0f;
-  pluck.resonance = 1.5f;
-  pluck.envOctaves = 3.5f;
-  pluck.filterEnv = {0.001f, 0.18f, 0.0f, 0.1f};
-  pluck.keyTrack = 0.4f;
-  pluck.amp = {0.002f, 0.25f, 0.0f, 0.1f};
-  pluck.gain = 0.25f;
-  pluck.delaySend = 0.35f;
-  pluck.reverbSend = 0.2f;
-  pluck.duck = 0.3f;
-  Patch& softPluck = p[kPluckSoft];
-  softPluck.wave = Wave::Triangle;
-  softPluck.unison = 2;
-  softPluck.detuneCents = 6.0f;
-  softPluck.stereoSpread = 0.5f;
-  softPluck.cutoff = 1500.0f;
-  softPluck.envOctaves = 2.0f;
-  softPluck.filterEnv = {0.001f, 0.3f, 0.0f, 0.2f};
-  softPluck.amp = {0.002f, 0.4f, 0.0f, 0.2f};
-  softPluck.gain = 0.3f;
-  softPluck.delaySend = 0.4f;
-  softPluck.reverbSend = 0.3f;
-
-  Patch& lead = p[kLead];
-  lead.unison = 3;
-  lead.detuneCents = 14.0f;
-  lead.stereoSpread = 0.5f;
-  lead.cutoff = 2200.0f;
-  lead.envOctaves = 1.5f;
-  lead.filterEnv = {0.005f, 0.4f, 0.3f, 0.3f};
-  lead.keyTrack = 0.5f;
-  lead.amp = {0.01f, 0.3f, 0.8f, 0.25f};
-  lead.vibratoCents = 18.0f;
-  lead.vibratoRate = 5.5f;
-  lead.vibratoDelay = 0.25f;
-  lead.gain = 0.2f;
-  lead.delaySend = 0.3f;
-  lead.reverbSend = 0.25f;
-  lead.duck = 0.25f;
-  Patch& superLead = p[kLeadSuper] = lead;
-  superLead.unison = 7;
-  superLead.detuneCents = 28.0f;
-  superLead.stereoSpread = 0.7f;
-  superLead.cutoff = 3000.0f;
-  superLead.gain = 0.19f;
-  Patch& softLead = p[kLeadSoft];
-  softLead.wave = Wave::Triangle;
-  softLead.unison = 2;
-  softLead.detuneCents = 6.0f;
-  softLead.stereoSpread = 0.3f;
-  softLead.cutoff = 2500.0f;
-  softLead.amp = {0.02f, 0.5f, 0.7f, 0.4f};
-  softLead.vibratoCents = 12.0f;
-  softLead.vibratoDelay = 0.3f;
-  softLead.gain = 0.3f;
-  softLead.delaySend = 0.35f;
-  softLead.reverbSend = 0.35f;
-  Patch& bell = p[kBell];
-  bell.kind = Kind::Fm;
-  bell.fmRatio = 3.5f;
-  bell.fmIndex = 0.35f;
-  bell.fmDecay = 1.2f;
-  bell.amp = {0.002f, 2.5f, 0.0f, 1.5f};
-  bell.gain = 0.2f;
-  bell.delaySend = 0.3f;
-  bell.reverbSend = 0.45f;
-  bell.pan = 0.15f;
-  Patch& stab = p[kStab];
-  stab.unison = 5;
-  stab.detuneCents = 18.0f;
-  stab.stereoSpread = 0.7f;
-  stab.cutoff = 900.0f;
-  stab.resonance = 1.2f;
-  stab.envOctaves = 2.5f;
-  stab.filterEnv = {0.001f, 0.2f, 0.1f, 0.1f};
-  stab.amp = {0.003f, 0.25f, 0.2f, 0.1f};
-  stab.gain = 0.16f;
-  stab.reverbSend = 0.3f;
-  stab.delaySend = 0.2f;
-  stab.duck = 0.3f;
-  Patch& sweep = p[kSweep];
-  sweep.unison = 5;
-  sweep.detuneCents = 20.0f;
-  sweep.stereoSpread = 0.6f;
-  sweep.cutoff = 400.0f;
-  sweep.resonance = 2.0f;
-  sweep.amp = {1.0f, 1.0f, 1.0f, 0.05f};
-  sweep.gain = 0.12f;
-  sweep.reverbSend = 0.3f;
-  return p;
+std::vector<Bar> TimedBars() {
+  std::vector<Bar> bars;
+  int section = -1;
+  double ms = 0.0;
+  int index = 0;
+  for (const BarRun& run : kRuns) {
+    if (run.section != section) {
+      section = run.section;
+      ms = Sections()[section].startMs;  // every section starts exactly on its boundary
+      index = 0;
+    }
+    for (int i = 0; i < run.bars; ++i) {
+      Bar b;
+      b.startMs = ms;
+      b.beatMs = run.beatMs;
+      b.beats = (i == run.bars - 1 && run.lastBeats > 0.0) ? run.lastBeats : run.beats;
+      b.section = section;
+      b.index = index++;
+      bars.push_back(b);
+      ms += b.beatMs * b.beats;
+    }
+  }
+  return bars;
 }
 
 // ---------------------------------------------------------------------------
-// Pitches and chords
+// Instrument fields
 
-// "A4", "C#5", "Bb3" -> MIDI note number.
-int ParsePitch(const char*& s) {
+struct FloatField {
+  const char* name;
+  float Patch::*member;
+};
+const FloatField kFloatFields[] = {
+    {"detuneCents", &Patch::detuneCents}, {"stereoSpread", &Patch::stereoSpread},
+    {"pulseWidth", &Patch::pulseWidth},   {"pwmDepth", &Patch::pwmDepth},
+    {"pwmRate", &Patch::pwmRate},         {"subLevel", &Patch::subLevel},
+    {"noiseLevel", &Patch::noiseLevel},   {"octave", &Patch::octave},
+    {"cutoff", &Patch::cutoff},           {"resonance", &Patch::resonance},
+    {"keyTrack", &Patch::keyTrack},       {"envOctaves", &Patch::envOctaves},
+    {"vibratoCents", &Patch::vibratoCents}, {"vibratoRate", &Patch::vibratoRate},
+    {"vibratoDelay", &Patch::vibratoDelay}, {"pitchDrop", &Patch::pitchDrop},
+    {"pitchDropTime", &Patch::pitchDropTime}, {"fmRatio", &Patch::fmRatio},
+    {"fmIndex", &Patch::fmIndex},         {"fmDecay", &Patch::fmDecay},
+    {"toneDecay", &Patch::toneDecay},     {"noiseDecay", &Patch::noiseDecay},
+    {"noiseMix", &Patch::noiseMix},       {"drive", &Patch::drive},
+    {"gain", &Patch::gain},               {"pan", &Patch::pan},
+    {"delaySend", &Patch::delaySend},     {"reverbSend", &Patch::reverbSend},
+    {"duck", &Patch::duck},
+};
+
+bool ParseFloat(const std::string& text, float& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  out = std::strtof(text.c_str(), &end);
+  return *end == '\0' && std::isfinite(out);
+}
+
+// "attack/decay/sustain/release" in seconds and level.
+bool ParseAdsr(const std::string& text, AdsrParams& out) {
+  float v[4];
+  size_t at = 0;
+  for (int i = 0; i < 4; ++i) {
+    size_t slash = i < 3 ? text.find('/', at) : text.size();
+    if (slash == std::string::npos || !ParseFloat(text.substr(at, slash - at), v[i])) return false;
+    at = slash + 1;
+  }
+  out = {v[0], v[1], v[2], v[3]};
+  return true;
+}
+
+template <typename E, size_t N>
+bool ParseName(const std::string& text, const std::pair<const char*, E> (&names)[N], E& out) {
+  for (const auto& n : names)
+    if (text == n.first) {
+      out = n.second;
+      return true;
+    }
+  return false;
+}
+
+const std::pair<const char*, Kind> kKinds[] = {{"synth", Kind::Synth}, {"fm", Kind::Fm},   {"kick", Kind::Kick},
+                                               {"snare", Kind::Snare}, {"clap", Kind::Clap}, {"hat", Kind::Hat},
+                                               {"riser", Kind::Riser}};
+const std::pair<const char*, Wave> kWaves[] = {
+    {"saw", Wave::Saw}, {"pulse", Wave::Pulse}, {"sine", Wave::Sine}, {"triangle", Wave::Triangle}};
+const std::pair<const char*, FilterMode> kFilters[] = {
+    {"low", FilterMode::Low}, {"band", FilterMode::Band}, {"high", FilterMode::High}};
+
+// One "name=value" (or the bare "drum": it plays through the drum bus).
+bool SetField(Patch& p, const std::string& field) {
+  if (field == "drum") return p.drumBus = true;
+  size_t eq = field.find('=');
+  if (eq == std::string::npos) return false;
+  std::string name = field.substr(0, eq), value = field.substr(eq + 1);
+  for (const FloatField& f : kFloatFields)
+    if (name == f.name) return ParseFloat(value, p.*f.member);
+  if (name == "kind") return ParseName(value, kKinds, p.kind);
+  if (name == "wave") return ParseName(value, kWaves, p.wave);
+  if (name == "filter") return ParseName(value, kFilters, p.filterMode);
+  if (name == "amp") return ParseAdsr(value, p.amp);
+  if (name == "filterEnv") return ParseAdsr(value, p.filterEnv);
+  if (name == "unison") {
+    char* end = nullptr;
+    long n = std::strtol(value.c_str(), &end, 10);
+    p.unison = static_cast<int>(n);
+    return !value.empty() && *end == '\0' && n >= 1 && n <= kMaxUnison;
+  }
+  return false;
+}
+
+}  // namespace
+
+const std::vector<PatchRow>& InstrumentTable() {
+  // Drums first, then pads, basses, plucks, leads and effects.
+  static const std::vector<PatchRow> rows = {
+      {kKick, "kick", nullptr,
+       "kind=kick drum gain=0.57 pitchDrop=36 pitchDropTime=0.09 toneDecay=0.5 noiseDecay=0.012 cutoff=3000 "
+       "noiseMix=0.3 drive=1.8 duck=1"},
+      {kKickSoft, "kickSoft", "kick", "gain=0.4 pitchDrop=26 toneDecay=0.38 drive=1.2"},
+      {kKickHeavy, "kickHeavy", "kick", "gain=0.6 pitchDrop=40 toneDecay=0.65 drive=2.6 reverbSend=0.04"},
+      {kSnare, "snare", nullptr,
+       "kind=snare drum gain=1.1 pitchDrop=5 pitchDropTime=0.05 toneDecay=0.12 noiseDecay=0.2 cutoff=1800 "
+       "noiseMix=0.65 drive=1.5 reverbSend=0.15"},
+      {kSnareBig, "snareBig", "snare", "noiseDecay=0.32 toneDecay=0.18 reverbSend=0.45 gain=0.9"},
+      {kClap, "clap", nullptr, "kind=clap drum gain=1 cutoff=1100 resonance=1.2 noiseDecay=0.18 reverbSend=0.22 pan=0.05"},
+      {kHat, "hat", nullptr, "kind=hat drum gain=0.62 cutoff=7800 noiseDecay=0.045 pan=0.25 reverbSend=0.03"},
+      {kHatOpen, "hatOpen", nullptr, "kind=hat drum gain=0.42 cutoff=7000 noiseDecay=0.3 pan=-0.2 reverbSend=0.05"},
+      {kShaker, "shaker", nullptr, "kind=hat drum gain=0.4 cutoff=6500 noiseDecay=0.06 pan=-0.35 delaySend=0.1"},
+      {kCrash, "crash", nullptr, "kind=hat drum gain=0.3 cutoff=4500 noiseDecay=2.2 reverbSend=0.25"},
+      {kTom, "tom", nullptr,
+       "kind=kick drum gain=0.6 pitchDrop=7 pitchDropTime=0.15 toneDecay=0.35 noiseMix=0.15 noiseDecay=0.02 "
+       "cutoff=1500 drive=1.3 reverbSend=0.2"},
+      {kBoom, "boom", nullptr,
+       "kind=kick drum gain=0.6 pitchDrop=24 pitchDropTime=0.5 toneDecay=2.2 noiseDecay=0.05 cutoff=800 drive=1.5 "
+       "reverbSend=0.3"},
+      {kRiser, "riser", nullptr,
+       "kind=riser drum gain=0.32 cutoff=400 resonance=2.5 noiseDecay=0.3 reverbSend=0.3 delaySend=0.1"},
+      {kPadWarm, "padWarm", nullptr,
+       "unison=7 detuneCents=22 stereoSpread=0.9 cutoff=900 resonance=0.8 keyTrack=0.3 envOctaves=1 "
+       "filterEnv=1.5/2/0.4/1.5 amp=0.8/1/0.85/1.6 gain=0.09 reverbSend=0.35 delaySend=0.05 duck=0.45"},
+      {kPadDark, "padDark", nullptr,
+       "unison=5 detuneCents=30 stereoSpread=0.8 cutoff=520 resonance=1.6 amp=1.2/1/0.9/2 gain=0.1 reverbSend=0.4 "
+       "duck=0.3"},
+      {kPadGlass, "padGlass", nullptr,
+       "wave=pulse unison=4 pwmDepth=0.25 pwmRate=0.3 detuneCents=12 stereoSpread=0.8 cutoff=1600 resonance=0.9 "
+       "amp=0.4/1/0.8/2 gain=0.07 reverbSend=0.5 delaySend=0.15 duck=0.5"},
+      {kBassSub, "bassSub", nullptr,
+       "wave=triangle octave=-1 cutoff=500 amp=0.01/0.2/0.9/0.15 gain=0.8 duck=0.5"},
+      {kBassOff, "bassOff", nullptr,
+       "unison=2 detuneCents=10 subLevel=0.5 cutoff=300 resonance=1.3 envOctaves=3 filterEnv=0.001/0.12/0.1/0.1 "
+       "keyTrack=0.5 amp=0.002/0.15/0.7/0.04 gain=0.65 duck=0.6"},
+      {kBassReese, "bassReese", nullptr,
+       "unison=3 detuneCents=35 cutoff=350 resonance=2 envOctaves=1.2 filterEnv=0.3/1.2/0.3/0.3 subLevel=0.6 "
+       "amp=0.01/0.5/0.9/0.12 gain=0.35 duck=0.3"},
+      {kBassRoll, "bassRoll", nullptr,
+       "unison=2 detuneCents=6 subLevel=0.4 cutoff=450 resonance=1.1 envOctaves=2.2 filterEnv=0.001/0.09/0/0.05 "
+       "amp=0.002/0.1/0.6/0.03 gain=0.65 duck=0.5"},
+      {kPluck, "pluck", nullptr,
+       "wave=pulse unison=2 pulseWidth=0.35 detuneCents=8 stereoSpread=0.4 cutoff=700 resonance=1.5 envOctaves=3.5 "
+       "filterEnv=0.001/0.18/0/0.1 keyTrack=0.4 amp=0.002/0.25/0/0.1 gain=0.25 delaySend=0.35 reverbSend=0.2 "
+       "duck=0.3"},
+      {kPluckSoft, "pluckSoft", nullptr,
+       "wave=triangle unison=2 detuneCents=6 stereoSpread=0.5 cutoff=1500 envOctaves=2 filterEnv=0.001/0.3/0/0.2 "
+       "amp=0.002/0.4/0/0.2 gain=0.3 delaySend=0.4 reverbSend=0.3"},
+      {kLead, "lead", nullptr,
+       "unison=3 detuneCents=14 stereoSpread=0.5 cutoff=2200 envOctaves=1.5 filterEnv=0.005/0.4/0.3/0.3 "
+       "keyTrack=0.5 amp=0.01/0.3/0.8/0.25 vibratoCents=18 vibratoRate=5.5 vibratoDelay=0.25 gain=0.2 "
+       "delaySend=0.3 reverbSend=0.25 duck=0.25"},
+      {kLeadSuper, "leadSuper", "lead", "unison=7 detuneCents=28 stereoSpread=0.7 cutoff=3000 gain=0.19"},
+      {kLeadSoft, "leadSoft", nullptr,
+       "wave=triangle unison=2 detuneCents=6 stereoSpread=0.3 cutoff=2500 amp=0.02/0.5/0.7/0.4 vibratoCents=12 "
+       "vibratoDelay=0.3 gain=0.3 delaySend=0.35 reverbSend=0.35"},
+      {kBell, "bell", nullptr,
+       "kind=fm fmRatio=3.5 fmIndex=0.35 fmDecay=1.2 amp=0.002/2.5/0/1.5 gain=0.2 delaySend=0.3 reverbSend=0.45 "
+       "pan=0.15"},
+      {kStab, "stab", nullptr,
+       "unison=5 detuneCents=18 stereoSpread=0.7 cutoff=900 resonance=1.2 envOctaves=2.5 filterEnv=0.001/0.2/0.1/0.1 "
+       "amp=0.003/0.25/0.2/0.1 gain=0.16 reverbSend=0.3 delaySend=0.2 duck=0.3"},
+      {kSweep, "sweep", nullptr,
+       "unison=5 detuneCents=20 stereoSpread=0.6 cutoff=400 resonance=2 amp=1/1/1/0.05 gain=0.12 reverbSend=0.3"},
+      // Air over the full sections: a bright, short noise tick wide in the room.
+      {kAir, "air", nullptr, "kind=hat drum gain=0.85 cutoff=9000 noiseDecay=0.04 pan=0.4 reverbSend=0.12 delaySend=0.1"},
+  };
+  return rows;
+}
+
+bool MakePatches(const std::vector<PatchRow>& rows, std::vector<Patch>& patches, std::string& error) {
+  patches.assign(kPatchCount, Patch());
+  std::vector<const char*> names(kPatchCount, nullptr);
+  for (const PatchRow& row : rows) {
+    std::string who = std::string("instrument \"") + (row.name ? row.name : "?") + "\": ";
+    if (row.id >= kPatchCount || names[row.id]) {
+      error = who + "its slot is out of range or taken twice";
+      return false;
+    }
+    Patch p;
+    if (row.like) {
+      int like = -1;
+      for (int i = 0; i < kPatchCount; ++i)
+        if (names[i] && std::strcmp(names[i], row.like) == 0) like = i;
+      if (like < 0) {
+        error = who + "starts from \"" + row.like + "\", which no earlier row names";
+        return false;
+      }
+      p = patches[like];
+    }
+    const char* s = row.fields ? row.fields : "";
+    while (*s) {
+      if (*s == ' ') {
+        ++s;
+        continue;
+      }
+      const char* end = std::strchr(s, ' ');
+      std::string field(s, end ? end : s + std::strlen(s));
+      if (!SetField(p, field)) {
+        error = who + "unknown field or bad value \"" + field + "\"";
+        return false;
+      }
+      s += field.size();
+    }
+    patches[row.id] = p;
+    names[row.id] = row.name;
+  }
+  for (int i = 0; i < kPatchCount; ++i)
+    if (!names[i]) {
+      error = "instrument " + std::to_string(i) + " has no row";
+      return false;
+    }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Note names
+
+namespace {
+
+// "A".."G" with an optional '#' or 'b': its pitch class, possibly -1 or 12.
+bool ParseNoteClass(const char*& s, int& pc) {
   static const int kClass[] = {9, 11, 0, 2, 4, 5, 7};  // A..G
-  int pc = kClass[*s++ - 'A'];
+  if (*s < 'A' || *s > 'G') return false;
+  pc = kClass[*s++ - 'A'];
   if (*s == '#') ++pc, ++s;
   else if (*s == 'b') --pc, ++s;
-  int octave = 0;
-  while (*s >= '0' && *s <= '9') octave = octave * 10 + (*s++ - '0');
-  return 12 * (octave + 1) + pc;
+  return true;
 }
 
-struct Chord {
-  int root = 0;  // pitch class
+struct Quality {
+  const char* name;
   std::vector<int> intervals;
 };
+const Quality kQualities[] = {
+    {"", {0, 4, 7}},          {"m", {0, 3, 7}},         {"7", {0, 4, 7, 10}},  {"m7", {0, 3, 7, 10}},
+    {"maj7", {0, 4, 7, 11}},  {"m9", {0, 3, 7, 10, 14}}, {"madd9", {0, 3, 7, 14}}, {"sus4", {0, 5, 7}},
+    {"sus2", {0, 2, 7}},      {"6", {0, 4, 7, 9}},
+};
 
-Chord ParseChord(const char* name) {
-  static const int kClass[] = {9, 11, 0, 2, 4, 5, 7};
-  Chord c;
-  const char* s = name;
-  c.root = kClass[*s++ - 'A'];
-  if (*s == '#') ++c.root, ++s;
-  else if (*s == 'b') --c.root, ++s;
-  c.root = (c.root + 12) % 12;
-  std::string q = s;
-  if (q == "m") c.intervals = {0, 3, 7};
-  else if (q == "7") c.intervals = {0, 4, 7, 10};
-  else if (q == "m7") c.intervals = {0, 3, 7, 10};
-  else if (q == "maj7") c.intervals = {0, 4, 7, 11};
-  else if (q == "m9") c.intervals = {0, 3, 7, 10, 14};
-  else if (q == "madd9") c.intervals = {0, 3, 7, 14};
-  else if (q == "sus4") c.intervals = {0, 5, 7};
-  else if (q == "sus2") c.intervals = {0, 2, 7};
-  else if (q == "6") c.intervals = {0, 4, 7, 9};
-  else c.intervals = {0, 4, 7};
-  return c;
+}  // namespace
+
+bool ParsePitch(const char*& s, int& midi) {
+  const char* at = s;
+  int pc = 0;
+  if (!ParseNoteClass(at, pc) || *at < '0' || *at > '9') return false;
+  int octave = 0;
+  while (*at >= '0' && *at <= '9' && octave < 10) octave = octave * 10 + (*at++ - '0');
+  if (*at >= '0' && *at <= '9') return false;
+  midi = 12 * (octave + 1) + pc;
+  s = at;
+  return true;
 }
+
+bool ParseChord(const char* name, Chord& chord) {
+  const char* s = name;
+  int pc = 0;
+  if (!ParseNoteClass(s, pc)) return false;
+  for (const Quality& q : kQualities)
+    if (std::strcmp(s, q.name) == 0) {
+      chord.root = (pc + 12) % 12;
+      chord.intervals = q.intervals;
+      return true;
+    }
+  return false;
+}
+
+namespace {
 
 // Chord tones folded into [lo, lo + 12), ascending: close voicings that move
 // little from chord to chord.
@@ -374,6 +398,41 @@ std::vector<int> Voicing(const Chord& c, int lo) {
 }
 
 int BassRoot(const Chord& c, int lo = 28) { return lo + ((c.root - lo) % 12 + 12) % 12; }
+
+// A bar of melody: pitch (-1 for a rest) and length in steps.
+struct LineNote {
+  int pitch, steps;
+};
+
+bool ParseLine(const char* text, std::vector<LineNote>& out, std::string& bad) {
+  out.clear();
+  const char* s = text;
+  while (*s) {
+    if (*s == ' ' || *s == '|') {
+      ++s;
+      continue;
+    }
+    const char* token = s;
+    LineNote n{-1, 0};
+    if (*s == 'r') ++s;
+    else if (!ParsePitch(s, n.pitch)) s = token;
+    bool ok = s != token && *s == '/';
+    if (ok) {
+      ++s;
+      ok = *s >= '0' && *s <= '9';
+      while (*s >= '0' && *s <= '9' && n.steps < 1000) n.steps = n.steps * 10 + (*s++ - '0');
+      ok = ok && (*s == '\0' || *s == ' ' || *s == '|');
+    }
+    if (!ok) {
+      const char* end = token;
+      while (*end && *end != ' ' && *end != '|') ++end;
+      bad.assign(token, end);
+      return false;
+    }
+    out.push_back(n);
+  }
+  return true;
+}
 
 // ---------------------------------------------------------------------------
 // Writing notes
@@ -419,9 +478,8 @@ float StepVelocity(char c) {
   }
 }
 
-// One drum hit per pattern character ('X' 'x' 'o' '.' loud to soft, '-' rest);
-// the pattern repeats when the bar is longer than it.
-void Drums(Writer& w, const Bar& b, PatchId patch, const char* pattern, float vel = 1.0f) {
+// The pattern repeats when the bar is longer than it.
+void Drums(Writer& w, const Bar& b, PatchId patch, const char* pattern, float vel) {
   // Kicks sit on G1; the snare's body is an F#3.
   float pitch = (patch == kSnare || patch == kSnareBig) ? 54.0f : 31.0f;
   size_t len = std::strlen(pattern);
@@ -431,19 +489,15 @@ void Drums(Writer& w, const Bar& b, PatchId patch, const char* pattern, float ve
   }
 }
 
-// Evenly spaced hits from step `from` to `to` (exclusive), `per` hits per step,
-// velocity ramping from v0 to v1: snare rolls and builds.
-void Roll(Writer& w, const Bar& b, PatchId patch, double from, double to, int per, float v0, float v1,
-          float pitch = 54.0f) {
+void Roll(Writer& w, const Bar& b, PatchId patch, double from, double to, int per, float v0, float v1) {
   int n = static_cast<int>(std::lround((to - from) * per));
   for (int i = 0; i < n; ++i) {
     float f = n > 1 ? static_cast<float>(i) / (n - 1) : 1.0f;
-    w.Add(patch, At(b, from + static_cast<double>(i) / per), StepMs(b) / per, pitch, v0 + (v1 - v0) * f);
+    w.Add(patch, At(b, from + static_cast<double>(i) / per), StepMs(b) / per, 54.0f, v0 + (v1 - v0) * f);
   }
 }
 
-// Descending tom fill over the given steps.
-void TomFill(Writer& w, const Bar& b, int from, int to, float vel = 0.9f) {
+void TomFill(Writer& w, const Bar& b, int from, int to, float vel) {
   static const float kToms[] = {52, 50, 47, 45, 43, 40, 38, 36};
   for (int s = from; s < to; ++s) {
     int k = (s - from) * 8 / std::max(to - from, 1);
@@ -451,9 +505,7 @@ void TomFill(Writer& w, const Bar& b, int from, int to, float vel = 0.9f) {
   }
 }
 
-// Bass line from a pattern over the chord: 'R' root, 'O' octave, 'F' fifth,
-// 'T' the chord's second tone, '-' holds the previous note, anything else rests.
-void Bass(Writer& w, const Bar& b, PatchId patch, const Chord& c, const char* pattern, float vel = 1.0f) {
+void Bass(Writer& w, const Bar& b, PatchId patch, const Chord& c, const char* pattern, float vel) {
   size_t len = std::strlen(pattern);
   int root = BassRoot(c);
   int steps = Steps(b);
@@ -474,549 +526,682 @@ void Bass(Writer& w, const Bar& b, PatchId patch, const Chord& c, const char* pa
   }
 }
 
-// Chord held for `lenMs`, voiced in [lo, lo + 12), its cutoff swept cut0 -> cut1.
-void Pad(Writer& w, PatchId patch, double ms, double lenMs, const Chord& c, int lo, float vel, float cut0 = 0.0f,
-         float cut1 = 0.0f) {
+void Pad(Writer& w, PatchId patch, double ms, double lenMs, const Chord& c, int lo, float vel, float cut0,
+         float cut1) {
   for (int p : Voicing(c, lo)) w.Add(patch, ms, lenMs, static_cast<float>(p), vel, cut0, cut1);
 }
 
-// Arpeggio: each pattern digit picks a chord tone counted upwards from lo
-// (continuing into the next octaves); '.' rests. `per` notes per step.
-void Arp(Writer& w, const Bar& b, PatchId patch, const Chord& c, const char* pattern, int lo, float vel,
-         float cut = 0.0f, int per = 1, int steps = -1) {
+void Arp(Writer& w, const Bar& b, PatchId patch, const Chord& c, const char* pattern, int lo, float vel, float cut) {
   std::vector<int> tones = Voicing(c, lo);
   size_t base = tones.size();
   for (int o = 1; o < 3; ++o)
     for (size_t i = 0; i < base; ++i) tones.push_back(tones[i] + 12 * o);
   size_t len = std::strlen(pattern);
-  int n = (steps < 0 ? Steps(b) : steps) * per;
+  int n = Steps(b);
   for (int i = 0; i < n; ++i) {
     char ch = pattern[i % len];
     if (ch < '0' || ch > '9') continue;
     int pitch = tones[std::min<size_t>(ch - '0', tones.size() - 1)];
-    float accent = (i % (4 * per) == 0) ? 1.0f : 0.8f;
-    w.Add(patch, At(b, static_cast<double>(i) / per), StepMs(b) / per * 0.9, static_cast<float>(pitch),
-          vel * accent * w.Human(0.1f), cut);
+    float accent = (i % 4 == 0) ? 1.0f : 0.8f;
+    w.Add(patch, At(b, i), StepMs(b) * 0.9, static_cast<float>(pitch), vel * accent * w.Human(0.1f), cut);
   }
 }
 
-// A bar of melody: "E5/6 D5/2 r/4 ..." (pitch or r for rest, then length in steps).
-void Line(Writer& w, const Bar& b, PatchId patch, const char* text, float vel, int transpose = 0,
-          double gate = 0.92) {
-  const char* s = text;
+void Line(Writer& w, const Bar& b, PatchId patch, const std::vector<LineNote>& notes, float vel, int transpose,
+          double gate) {
   double step = 0.0;
-  while (*s) {
-    if (*s == ' ' || *s == '|') {
-      ++s;
-      continue;
-    }
-    int pitch = -1;
-    if (*s == 'r') ++s;
-    else pitch = ParsePitch(s);
-    int len = 0;
-    if (*s == '/') {
-      ++s;
-      while (*s >= '0' && *s <= '9') len = len * 10 + (*s++ - '0');
-    }
-    if (pitch >= 0)
-      w.Add(patch, At(b, step), StepMs(b) * len * gate, static_cast<float>(pitch + transpose),
+  for (const LineNote& n : notes) {
+    if (n.pitch >= 0)
+      w.Add(patch, At(b, step), StepMs(b) * n.steps * gate, static_cast<float>(n.pitch + transpose),
             vel * (step == 0.0 ? 1.0f : 0.9f) * w.Human(0.06f));
-    step += len;
+    step += n.steps;
   }
 }
 
-// Chord stabs on the pattern's 'x' steps.
 void Stabs(Writer& w, const Bar& b, PatchId patch, const Chord& c, const char* pattern, int lo, float vel) {
   size_t len = std::strlen(pattern);
   for (int s = 0; s < Steps(b); ++s)
-    if (pattern[s % len] == 'x') Pad(w, patch, At(b, s), StepMs(b) * 1.5, c, lo, vel * w.Human(0.08f));
+    if (pattern[s % len] == 'x') Pad(w, patch, At(b, s), StepMs(b) * 1.5, c, lo, vel * w.Human(0.08f), 0.0f, 0.0f);
 }
 
 // ---------------------------------------------------------------------------
-// Melodies
+// Melodies: named lists of bars, one a bar in turn.
 
-// The main theme, over Am Am F F C C G G.
+struct Sequence {
+  const char* name;
+  std::vector<const char*> bars;
+};
+
+// The main theme, over Am Am F F C C G G, and its second ending, climbing to
+// the top instead of settling.
 const char* const kTheme[8] = {
     "E5/6 D5/2 C5/4 B4/2 C5/2", "A4/6 E4/2 A4/4 C5/4",      "F5/6 E5/2 C5/4 A4/2 C5/2",
     "F4/6 A4/2 C5/4 E5/4",      "G5/6 F5/2 E5/4 D5/2 E5/2", "C5/6 G4/2 C5/4 E5/4",
     "D5/6 E5/2 D5/4 B4/2 G4/2", "B4/4 C5/4 D5/4 B4/4",
 };
-// Its second ending, climbing to the top instead of settling.
 const char* const kThemeEnd[2] = {"D5/4 E5/4 G5/4 D5/4", "B5/8 A5/4 B5/4"};
 
-// The cave's lead, over Dm Dm Bb Bb Gm Gm A A.
-const char* const kCaveLead[8] = {
-    "A4/3 D5/3 F5/2 E5/3 D5/3 C5/2", "D5/3 A4/3 F4/2 A4/4 r/4",       "Bb4/3 D5/3 F5/2 G5/3 F5/3 D5/2",
-    "F5/6 D5/2 Bb4/4 r/4",           "G4/3 Bb4/3 D5/2 F5/3 E5/3 D5/2", "D5/6 Bb4/2 G4/4 r/4",
-    "A4/3 C#5/3 E5/2 G5/3 F5/3 E5/2", "C#5/8 E5/4 A5/4",
-};
+const std::vector<Sequence>& Sequences() {
+  static const std::vector<Sequence> sequences = {
+      {"theme", {kTheme, kTheme + 8}},
+      {"themeSecond", {kTheme[0], kTheme[1], kTheme[2], kTheme[3], kTheme[4], kTheme[5], kThemeEnd[0], kThemeEnd[1]}},
+      // The cave's lead, over Dm Dm Bb Bb Gm Gm A A, and its last four bars.
+      {"caveLead",
+       {"A4/3 D5/3 F5/2 E5/3 D5/3 C5/2", "D5/3 A4/3 F4/2 A4/4 r/4", "Bb4/3 D5/3 F5/2 G5/3 F5/3 D5/2",
+        "F5/6 D5/2 Bb4/4 r/4", "G4/3 Bb4/3 D5/2 F5/3 E5/3 D5/2", "D5/6 Bb4/2 G4/4 r/4",
+        "A4/3 C#5/3 E5/2 G5/3 F5/3 E5/2", "C#5/8 E5/4 A5/4"}},
+      {"caveLastLead", {"F5/3 E5/3 D5/2 A5/8", "D5/3 F5/3 Bb5/2 A5/8", "G5/3 E5/3 C5/2 G5/8", "A5/4 G5/4 E5/4 C#5/8"}},
+      // Bells over the smoke, over Fmaj7 Fmaj7 G G Em7 Em7 Am9 Am9 Fmaj7 G.
+      {"smokeBells",
+       {"C6/4 E6/4 A5/8", "G5/4 A5/4 B5/8", "D6/4 B5/4 G5/8", "A5/4 B5/4 D6/8", "B5/4 G5/4 E5/8", "D5/4 E5/4 G5/8",
+        "C6/4 B5/4 A5/8", "E5/16", "A5/4 C6/4 E6/8", "D6/8 B5/8"}},
+      {"swarmCounter", {"C6/8 A5/8", "B5/8 D6/8", "G5/8 B5/8", "C6/4 B5/4 A5/8", "A5/8 C6/8", "B5/8 G#5/8"}},
+      // The closing's song, over F G Em Am Dm G C C.
+      {"closingLine",
+       {"A4/4 C5/4 F5/6 E5/2", "D5/4 B4/4 G4/8", "G4/4 B4/4 E5/6 D5/2", "C5/4 A4/4 E4/8", "F4/4 A4/4 D5/4 F5/4",
+        "E5/4 D5/4 B4/4 G4/4", "C5/12 D5/2 E5/2", "C5/16"}},
+      {"bellTheme",
+       {"E5/6 D5/2 C5/8", "A4/6 E4/2 A4/8", "G5/6 E5/2 C5/8", "D5/6 B4/2 G4/8", "E5/6 D5/2 C5/8", "A4/6 C5/2 F5/8",
+        "F5/6 E5/2 D5/8", "B4/8 G#4/8"}},
+      {"closingLeadMid",
+       {"A5/4 G5/4 E5/8", "F5/4 E5/4 C5/8", "E5/4 D5/4 C5/4 G5/4", "G5/8 D5/8", "C5/4 D5/4 F5/8", "D5/4 E5/4 G5/8",
+        "G#5/4 E5/4 B4/8", "E5/16"}},
+      {"closingBells", {"A5/4 C6/4 F5/8", "B5/4 D6/4 G5/8", "A5/4 B5/4 E5/8", "G#5/16"}},
+  };
+  return sequences;
+}
 
-// The closing's song, over F G Em Am Dm G C C.
-const char* const kClosingLine[8] = {
-    "A4/4 C5/4 F5/6 E5/2", "D5/4 B4/4 G4/8",      "G4/4 B4/4 E5/6 D5/2", "C5/4 A4/4 E4/8",
-    "F4/4 A4/4 D5/4 F5/4", "E5/4 D5/4 B4/4 G4/4", "C5/12 D5/2 E5/2",     "C5/16",
-};
-
-// Bells over the smoke, over Fmaj7 Fmaj7 G G Em7 Em7 Am9 Am9 Fmaj7 G.
-const char* const kSmokeBells[10] = {
-    "C6/4 E6/4 A5/8", "G5/4 A5/4 B5/8", "D6/4 B5/4 G5/8", "A5/4 B5/4 D6/8", "B5/4 G5/4 E5/8",
-    "D5/4 E5/4 G5/8", "C6/4 B5/4 A5/8", "E5/16",          "A5/4 C6/4 E6/8", "D6/8 B5/8",
-};
+const Sequence* FindSequence(const char* name) {
+  for (const Sequence& s : Sequences())
+    if (std::strcmp(s.name, name) == 0) return &s;
+  return nullptr;
+}
 
 // ---------------------------------------------------------------------------
-// Sections. Each gets its own bars (index 0 first) and writes all its notes.
+// Part builders: what plays, on which of the section's bars, how loud.
 
-using Bars = std::vector<const Bar*>;
+Part Make(Play play, PatchId patch, int from, int to, std::vector<const char*> patterns, Value vel) {
+  Part p;
+  p.play = play;
+  p.patch = patch;
+  p.from = from;
+  p.to = to;
+  p.patterns = std::move(patterns);
+  p.vel = vel;
+  return p;
+}
+Part DrumsOn(PatchId patch, int from, int to, std::vector<const char*> patterns, Value vel = 1.0f) {
+  return Make(Play::Drums, patch, from, to, std::move(patterns), vel);
+}
+Part RollOn(int from, int to, double s0, double s1, int per, float v0, float v1) {
+  Part p = Make(Play::Roll, kSnare, from, to, {}, v0);
+  p.vel1 = v1;
+  p.stepFrom = s0;
+  p.stepTo = s1;
+  p.per = per;
+  return p;
+}
+Part TomsOn(int from, int to, double s0, double s1, float vel = 0.9f) {
+  Part p = Make(Play::Toms, kTom, from, to, {}, vel);
+  p.stepFrom = s0;
+  p.stepTo = s1;
+  return p;
+}
+Part BassOn(PatchId patch, int from, int to, const char* pattern, Value vel = 1.0f) {
+  return Make(Play::Bass, patch, from, to, {pattern}, vel);
+}
+Part ArpOn(PatchId patch, int from, int to, const char* pattern, int lo, Value vel, Value cut = 0.0f) {
+  Part p = Make(Play::Arp, patch, from, to, {pattern}, vel);
+  p.lo = lo;
+  p.cut0 = cut;
+  return p;
+}
+Part StabsOn(PatchId patch, int from, int to, const char* pattern, int lo, float vel) {
+  Part p = Make(Play::Stabs, patch, from, to, {pattern}, vel);
+  p.lo = lo;
+  return p;
+}
+Part PadOn(PatchId patch, int from, int to, int lo, Value vel, Value cut0, Value cut1) {
+  Part p = Make(Play::Pad, patch, from, to, {}, vel);
+  p.lo = lo;
+  p.cut0 = cut0;
+  p.cut1 = cut1;
+  return p;
+}
+// A one-bar line written out.
+Part LineOn(PatchId patch, int from, int to, const char* text, float vel, int transpose = 0, double gate = 0.92) {
+  Part p = Make(Play::Line, patch, from, to, {text}, vel);
+  p.lo = transpose;
+  p.gate = gate;
+  return p;
+}
+// A named melody, one of its bars a bar.
+Part MelodyOn(PatchId patch, int from, int to, const char* name, float vel, int transpose = 0, double gate = 0.92) {
+  Part p = LineOn(patch, from, to, "", vel, transpose, gate);
+  p.patterns.clear();
+  p.sequence = name;
+  return p;
+}
+Part HitOn(PatchId patch, int from, int to, const char* pitch, Value vel) {
+  Part p = Make(Play::Hit, patch, from, to, {}, vel);
+  p.pitch = pitch;
+  return p;
+}
 
-void Opening(Writer& w, const Bars& bars) {
-  static const char* const kChords[19] = {"Amadd9", "Amadd9", "Amadd9", "F", "F", "C", "C", "G", "G", "Am",
-                                          "Am",     "F",      "F",      "C", "C", "G", "G", "Dm", "A"};
-  const Bar& pickup = *bars[0];
-  // Out of the silence: a pad already sounding as the fade opens, air rising under it.
-  Pad(w, kPadWarm, pickup.startMs, BarMs(pickup) + 2 * BarMs(*bars[1]), ParseChord("Amadd9"), 55, 0.8f, -2.0f, -0.8f);
-  w.Add(kRiser, pickup.startMs, BarMs(pickup), 60, 0.25f, 0.0f, 2.0f);
-  for (int i = 1; i <= 18; ++i) {
-    const Bar& b = *bars[i];
-    Chord c = ParseChord(kChords[i]);
-    float open = static_cast<float>(i) / 18.0f;  // the pad and arpeggio open up over the section
-    if (i >= 3 && (i % 2 == 1 || i >= 17)) {
-      double len = i >= 17 ? BarMs(b) : 2 * BarMs(b);
-      Pad(w, kPadWarm, b.startMs, len, c, 55, 0.8f, -1.6f + 1.6f * open, -1.2f + 1.6f * open);
-    }
-    if (i >= 1 && i <= 8 && i % 2 == 1)
-      w.Add(kBassSub, b.startMs, 2 * BarMs(b) - 50, BassRoot(c) + 12.0f, i < 5 ? 0.5f : 0.8f);
-    if (i <= 2) Line(w, b, kBell, i == 1 ? "A5/8 E5/8" : "C6/8 B5/4 E5/4", 0.45f, 0, 1.0);
-    if (i >= 9 && i <= 16) Bass(w, b, kBassOff, c, "..R...R...R...R.", 0.75f);
-    if (i >= 17) Bass(w, b, kBassOff, c, "..R...R...O.R.O.", 0.9f);
-    if (i >= 3) {
-      const char* pattern = i < 9 ? "0123" : i < 13 ? "02130213" : "0123432101234321";
-      Arp(w, b, kPluck, c, pattern, 57, 0.35f + 0.35f * open, -1.0f + 1.5f * open);
-    }
-    if (i >= 9 && i <= 16) {
-      static const char* const kHint[8] = {"E5/6 D5/2 C5/8", "r/16", "F5/6 E5/2 C5/8", "r/12 A4/4",
-                                           "G5/6 F5/2 E5/8", "r/16", "D5/6 E5/2 B4/8", "r/8 B4/4 D5/4"};
-      Line(w, b, kBell, kHint[i - 9], 0.8f, 0, 1.0);
-    }
-    // Drums arrive in layers: shaker, then half-time kick and hats, then the run-in.
-    if (i >= 5 && i <= 8) Drums(w, b, kShaker, "--o---o---o---o-", 0.8f);
-    if (i >= 9 && i <= 16) {
-      Drums(w, b, kKickSoft, i % 4 == 0 ? "x-------x-----x-" : "x-------x-------");
-      Drums(w, b, kHat, "--o---o---o---o-");
-      Drums(w, b, kShaker, "o.o.o.o.o.o.o.o.", 0.8f);
-      if (i % 4 == 0) Drums(w, b, kClap, "------------x---", 0.7f);
-    }
-    if (i == 16) TomFill(w, b, 12, 16, 0.7f);
-    if (i >= 17) {
-      Drums(w, b, kKick, "x---x---x---x---");
-      Drums(w, b, kHat, "--x---x---x---x-");
-      Drums(w, b, kShaker, "oooooooooooooooo", 0.8f);
-    }
-    if (i == 17) w.Add(kRiser, b.startMs, 2 * BarMs(b), 60, 0.6f, 0.0f, 4.5f);
-    if (i == 17) Drums(w, b, kSnare, "------------o-o-", 0.6f);
-    if (i == 18) Roll(w, b, kSnare, 0, 16, 1, 0.3f, 1.0f);
+const char* const kFour = "x---x---x---x---";
+const char* const kBackbeat = "----x-------x---";
+const char* const kOffHats = "--x---x---x---x-";
+
+}  // namespace
+
+const std::vector<SectionScore>& Arrangement() {
+  static const std::vector<SectionScore> arrangement = {
+      {kOpening,
+       {"Amadd9", "Amadd9", "Amadd9", "F", "F", "C", "C", "G", "G", "Am", "Am", "F", "F", "C", "C", "G", "G", "Dm",
+        "A"},
+       {
+           // Out of the silence: a pad already sounding as the fade opens, air rising under it.
+           PadOn(kPadWarm, 0, 0, 55, 0.8f, -2.0f, -0.8f).Through(3),
+           HitOn(kRiser, 0, 0, "C4", 0.25f).Cut(0.0f, 2.0f),
+           // The pad and arpeggio open up over the section.
+           PadOn(kPadWarm, 3, 15, 55, 0.8f, {-1.6f, 1.6f}, {-1.2f, 1.6f}).Every(2).Len(2).Ramp(0, 18.0f),
+           PadOn(kPadWarm, 17, 18, 55, 0.8f, {-1.6f, 1.6f}, {-1.2f, 1.6f}).Ramp(0, 18.0f),
+           HitOn(kBassSub, 1, 3, "bass", 0.5f).Every(2).Len(2, -50),
+           HitOn(kBassSub, 5, 7, "bass", 0.8f).Every(2).Len(2, -50),
+           LineOn(kBell, 1, 1, "A5/8 E5/8", 0.45f, 0, 1.0),
+           LineOn(kBell, 2, 2, "C6/8 B5/4 E5/4", 0.45f, 0, 1.0),
+           BassOn(kBassOff, 9, 16, "..R...R...R...R.", 0.75f),
+           ArpOn(kPluck, 3, 8, "0123", 57, {0.35f, 0.35f}, {-1.0f, 1.5f}).Ramp(0, 18.0f),
+           ArpOn(kPluck, 9, 12, "02130213", 57, {0.35f, 0.35f}, {-1.0f, 1.5f}).Ramp(0, 18.0f),
+           ArpOn(kPluck, 13, 18, "0123432101234321", 57, {0.35f, 0.35f}, {-1.0f, 1.5f}).Ramp(0, 18.0f),
+           MelodyOn(kBell, 9, 16, "theme", 0.8f, 0, 1.0).Theme(),
+           // Drums arrive in layers: shaker, then half-time kick and hats, then the run-in.
+           DrumsOn(kShaker, 5, 8, {"--o---o---o---o-"}, 0.8f),
+           DrumsOn(kKickSoft, 9, 16, {"x-------x-------", "x-------x-------", "x-------x-------", "x-------x-----x-"}),
+           DrumsOn(kHat, 9, 16, {"--o---o---o---o-"}),
+           DrumsOn(kAir, 5, 18, {"-x-x-x-x-x-x-x-x"}, 1.0f),
+           DrumsOn(kShaker, 9, 16, {"o.o.o.o.o.o.o.o."}, 0.8f),
+           DrumsOn(kClap, 12, 16, {"------------x---"}, 0.7f).Every(4),
+           TomsOn(16, 16, 12, 16, 0.7f),
+           // The lift into the cave: kick and bass out, the roll and the air rise.
+           DrumsOn(kHat, 17, 18, {kOffHats}),
+           DrumsOn(kShaker, 17, 18, {"oooooooooooooooo"}, 0.8f),
+           HitOn(kRiser, 17, 17, "C4", 0.6f).Len(2).Cut(0.0f, 4.5f),
+           RollOn(17, 17, 8, 16, 1, 0.2f, 0.45f),
+           RollOn(18, 18, 0, 16, 1, 0.3f, 1.0f),
+       }},
+      {kCaveLight,
+       {"Dm", "Dm", "Bb", "Bb", "F", "F", "C", "C", "Dm", "Dm", "Bb", "Bb", "Gm", "Gm", "A", "A", "Dm", "Bb", "C", "A"},
+       {
+           // Four on the floor under the travelling light, one hit per lamp pulse.
+           DrumsOn(kKick, 0, 17, {kFour}),
+           HitOn(kCrash, 0, 19, "C4", 1.0f).Every(8).Len(0, 400),
+           HitOn(kBoom, 0, 0, "D2", 0.9f).Len(0, 400),
+           DrumsOn(kClap, 0, 17,
+                   {kBackbeat, kBackbeat, kBackbeat, kBackbeat, kBackbeat, kBackbeat, kBackbeat, "----x-------x-x-"},
+                   0.9f),
+           DrumsOn(kHat, 0, 7, {kOffHats}),
+           DrumsOn(kShaker, 0, 7, {"o.o.o.o.o.o.o.o."}),
+           DrumsOn(kHat, 8, 15, {"oox.oox.oox.oox."}),
+           DrumsOn(kAir, 8, 17, {"-x-x-x-x-x-x-x-x"}, 0.8f),
+           DrumsOn(kHatOpen, 8, 15, {kOffHats}, 0.8f),
+           DrumsOn(kHat, 16, 19, {"xoxoxoxoxoxoxoxo"}),
+           DrumsOn(kHatOpen, 16, 19, {kOffHats}, 0.9f),
+           RollOn(7, 7, 12, 16, 1, 0.5f, 0.9f),
+           TomsOn(15, 15, 8, 16),
+           HitOn(kRiser, 18, 18, "C4", 0.6f).Through(2).Cut(0.0f, 4.5f),
+           RollOn(18, 18, 0, 16, 1, 0.25f, 0.6f),
+           RollOn(19, 19, 8, 20, 2, 0.3f, 1.0f),
+           // Bass: off-beat, then rolling, then rolling with octave jumps.
+           BassOn(kBassOff, 0, 7, "..R...R...R...R."),
+           BassOn(kBassRoll, 8, 15, ".ROR.ROR.ROR.RFR"),
+           BassOn(kBassRoll, 16, 17, ".RRO.RRO.RRO.ROO"),
+           ArpOn(kPluck, 0, 7, "0123", 57, 0.7f, 0.0f),
+           ArpOn(kPluck, 8, 15, "02413524", 57, 0.7f, 0.6f),
+           ArpOn(kPluck, 16, 19, "54321032", 57, 0.7f, 0.6f),
+           PadOn(kPadDark, 0, 16, 53, 0.8f, 0.0f, 0.5f).Every(2).Len(2),
+           PadOn(kPadDark, 18, 18, 53, 0.8f, 0.0f, 0.5f),
+           PadOn(kPadDark, 19, 19, 53, 0.8f, 0.5f, 1.5f),
+           MelodyOn(kLead, 8, 15, "caveLead", 1.0f),
+           MelodyOn(kLead, 16, 19, "caveLastLead", 1.0f),
+       }},
+      {kHeaving,
+       {"Em", "Em", "F", "F", "Em", "Em", "Dm", "F", "Em", "Em", "F", "F", "Am", "Am", "F", "G", "E"},
+       {
+           // Half-time and heavy, then doubling up; the walls heave once per bar.
+           HitOn(kCrash, 0, 16, "C4", 1.0f).Every(8).Len(0, 400),
+           HitOn(kBoom, 0, 0, "E2", 0.9f).Len(0, 400),
+           DrumsOn(kKickHeavy, 16, 16, {"x---x---x---x---x-x-"}, 0.8f),
+           RollOn(16, 16, 0, 16, 1, 0.3f, 0.7f),
+           RollOn(16, 16, 16, 20, 2, 0.7f, 1.0f),
+           DrumsOn(kKickHeavy, 0, 7, {"x-----x---x-----"}),
+           DrumsOn(kSnareBig, 0, 3, {"--------x-------"}),
+           DrumsOn(kSnareBig, 4, 7, {"--------x-----o-"}),
+           DrumsOn(kHat, 0, 7, {"xo.ox.o.xo.ox.o."}, 0.8f),
+           DrumsOn(kKickHeavy, 8, 15, {"x-----x---x---x-", "x-----x-x-x---x-"}),
+           DrumsOn(kSnareBig, 8, 15, {kBackbeat}),
+           DrumsOn(kHat, 8, 15, {"xoxoxoxoxoxoxoxo"}, 0.8f),
+           DrumsOn(kHatOpen, 12, 15, {kOffHats}, 0.8f),
+           DrumsOn(kAir, 8, 15, {"x-x-x-x-x-x-x-x-"}, 0.8f),
+           TomsOn(7, 7, 12, 16),
+           TomsOn(15, 15, 8, 16),
+           // Reese bass and a pulse pad whose filter breathes up and down bar by bar.
+           BassOn(kBassReese, 0, 7, "R-----------R-O-"),
+           BassOn(kBassReese, 8, 15, "R-----R---R---O-"),
+           PadOn(kPadGlass, 0, 14, 52, 0.9f, -0.8f, 1.0f).Every(2),
+           PadOn(kPadGlass, 1, 15, 52, 0.9f, 1.0f, -0.8f).Every(2),
+           StabsOn(kStab, 8, 15, "---x--x-----x---", 60, 0.9f),
+           ArpOn(kPluck, 4, 7, "0.2.1.3.", 52, 0.6f, -0.5f),
+           ArpOn(kPluck, 12, 15, "0213", 64, 0.6f, 0.3f),
+           // The rising sweep: the last two and a quarter bars climb into the cut at 90 s.
+           HitOn(kRiser, 14, 14, "C4", 0.45f).Through(3).Cut(0.0f, 5.0f),
+           HitOn(kSweep, 14, 14, "E4", 0.45f).Through(3).Cut(-1.0f, 3.5f).Bend(-24.0f),
+           HitOn(kSweep, 14, 14, "B4", 0.35f).Through(3).Cut(-1.0f, 3.5f).Bend(-24.0f),
+           HitOn(kBassReese, 16, 16, "E2", 0.6f).Cut(0.0f, 2.0f),
+       }},
+      {kLens,
+       {"Fmaj7", "Fmaj7", "G",     "G",  "Em7", "Em7", "Am9", "Am9", "Fmaj7", "G",      // smoke
+        "Fmaj7", "G",     "Em7",   "Am", "Fmaj7", "G", "Am",  "Am",  "Dm7",   "Em7",    // lens steps
+        "Fmaj7", "G",     "Am",    "F",  "C",   "G",   "Esus4",                         //
+        "Dm",    "Dm",    "Bb",    "Bb", "C",   "C",   "A"},                            // build
+       {
+           // Smoke: bells drift over a pad, no kick and no sub: the first breakdown.
+           HitOn(kCrash, 0, 0, "C4", 0.5f).Len(0, 400),
+           PadOn(kPadWarm, 0, 6, 55, 0.35f, 0.0f, 0.6f).Every(2).Len(2),
+           PadOn(kPadWarm, 8, 9, 55, 0.35f, 0.3f, 0.8f),
+           MelodyOn(kBell, 0, 9, "smokeBells", 0.4f, 0, 1.0),
+           DrumsOn(kShaker, 4, 9, {"o.o.o.o.o.o.o.o."}, 0.35f),
+           HitOn(kRiser, 9, 9, "C4", 0.45f).Cut(0.0f, 3.0f),
+           // The lens grows one step per bar: a low hit and a chord swell on each.
+           HitOn(kTom, 10, 26, "D2", {0.4f, 0.25f}).Len(0, 400).Ramp(10, 16.0f),
+           DrumsOn(kKickSoft, 10, 26, {"x-----x---------"}, {0.4f, 0.25f}).Ramp(10, 16.0f),
+           DrumsOn(kSnareBig, 10, 26, {"--------x-------"}, 0.45f),
+           DrumsOn(kHat, 10, 17, {"x-o-x-o-x-o-x-o-"}, {0.4f, 0.3f}).Ramp(10, 16.0f),
+           DrumsOn(kHat, 18, 26, {"xoxoxoxoxoxoxoxo"}, {0.4f, 0.3f}).Ramp(10, 16.0f),
+           DrumsOn(kShaker, 18, 26, {"..o...o...o...o."}, 0.9f),
+           PadOn(kPadGlass, 10, 26, 55, {0.55f, 0.2f}, -0.5f, {0.8f, 0.5f}).Ramp(10, 16.0f),
+           BassOn(kBassSub, 10, 17, "R-------R---O---", 0.5f),
+           BassOn(kBassOff, 18, 26, "R-..R-..R-..O-..", 0.5f),
+           ArpOn(kPluckSoft, 10, 17, "0.1.2.3.2.1.3.4.", 60, {0.4f, 0.25f}, {-0.5f, 1.0f}).Ramp(10, 16.0f),
+           ArpOn(kPluckSoft, 18, 26, "0123423101234231", 60, {0.4f, 0.25f}, {-0.5f, 1.0f}).Ramp(10, 16.0f),
+           // Bells pick out the top of each chord on the step.
+           [] { Part p = HitOn(kBell, 10, 26, "top", 0.55f).Len(0, 600); p.lo = 76; return p; }(),
+           [] { Part p = HitOn(kBell, 10, 26, "middle", 0.35f).Len(0, 400).Step(6); p.lo = 76; return p; }(),
+           HitOn(kCrash, 26, 26, "C4", 0.9f).Len(0, 400),
+           TomsOn(17, 25, 12, 16, 0.6f).Every(8),
+           // Build back into the cave: the kick returns, then leaves the last
+           // two bars to the roll and the riser.
+           DrumsOn(kKick, 27, 31, {kFour}, {0.7f, 0.3f}).Ramp(27, 6.0f),
+           DrumsOn(kClap, 29, 31, {kBackbeat}, 0.8f),
+           DrumsOn(kHat, 27, 33, {"oxoxoxoxoxoxoxox"}, {0.7f, 0.3f}).Ramp(27, 6.0f),
+           BassOn(kBassOff, 27, 31, "..R...R...R...R.", {0.8f, 0.2f}).Ramp(27, 6.0f),
+           ArpOn(kPluck, 27, 33, "0123", 57, {0.6f, 0.2f}, {-1.0f, 2.5f}).Ramp(27, 6.0f),
+           PadOn(kPadWarm, 27, 31, 55, 0.8f, 0.0f, 1.0f).Every(2).Len(2),
+           PadOn(kPadWarm, 33, 33, 55, 0.9f, 0.5f, 1.5f),
+           HitOn(kRiser, 31, 31, "C4", 0.45f).Len(3).Cut(0.0f, 5.0f),
+           RollOn(32, 32, 0, 16, 1, 0.25f, 0.55f),
+           RollOn(33, 33, 0, 16, 2, 0.5f, 0.85f),
+       }},
+      {kCaveAgain,
+       {"Dm", "Dm", "Bb", "Bb", "Gm", "Gm", "A", "A", "E"},
+       {
+           HitOn(kCrash, 0, 0, "C4", 1.0f).Len(0, 400),
+           HitOn(kBoom, 0, 0, "D2", 0.5f).Len(0, 400),
+           DrumsOn(kKickHeavy, 0, 5, {kFour}, 0.9f),
+           DrumsOn(kClap, 0, 5, {kBackbeat}),
+           DrumsOn(kHat, 0, 5, {"xoxoxoxoxoxoxoxo"}),
+           DrumsOn(kHatOpen, 0, 5, {kOffHats}, 0.9f),
+           DrumsOn(kAir, 0, 5, {"-x-x-x-x-x-x-x-x"}, 0.8f),
+           BassOn(kBassRoll, 0, 5, ".ROR.ROR.ROR.ROR"),
+           StabsOn(kStab, 0, 5, "x--x--x---x--x--", 57, 0.8f),
+           RollOn(6, 6, 8, 16, 1, 0.15f, 0.3f),
+           RollOn(7, 7, 0, 16, 1, 0.2f, 0.5f),
+           MelodyOn(kLead, 0, 7, "caveLead", 1.0f, 12),
+           ArpOn(kPluck, 0, 7, "0123", 57, 0.6f, 0.8f),
+           // Turn towards the swarm's A minor: kick and bass out for three bars,
+           // the dominant, toms and a tightening roll.
+           TomsOn(8, 8, 0, 8),
+           RollOn(8, 8, 8, 16, 2, 0.4f, 1.0f),
+           HitOn(kRiser, 6, 6, "C4", 0.6f).Len(3).Cut(1.0f, 5.0f),
+           PadOn(kPadDark, 8, 8, 52, 0.9f, 0.5f, 2.0f),
+           HitOn(kBassReese, 8, 8, "bass", 0.9f),
+       }},
+      {kSwarm,
+       {"Am", "Am", "F", "F", "C", "C", "G", "G", "Am", "Am", "F", "F", "C", "C", "G",  "G", "Am",
+        "Am", "F",  "F", "C", "C", "G", "G", "F", "G",  "Em", "Am", "F",  "E",  "Am", "Am", "E"},
+       {
+           // The ribbon grows: running bass and arpeggio over a steady kick,
+           // the theme low on the soft lead.
+           HitOn(kCrash, 0, 0, "C4", 1.0f).Len(0, 400),
+           HitOn(kBoom, 0, 0, "A1", 0.9f).Len(0, 400),
+           DrumsOn(kKick, 0, 7, {kFour}, 0.85f),
+           DrumsOn(kHat, 0, 7, {"xoxoxoxoxoxoxoxo"}, 0.8f),
+           DrumsOn(kAir, 0, 7, {"-x-x-x-x-x-x-x-x"}, 0.8f),
+           DrumsOn(kShaker, 0, 7, {"oooooooooooooooo"}, {0.6f, 0.4f}).Ramp(0, 7.0f),
+           BassOn(kBassRoll, 0, 7, ".RRR.RRR.RRR.RRR", 0.9f),
+           ArpOn(kPluck, 0, 7, "01234321", 57, 0.6f, {-0.8f, 2.0f}).Ramp(0, 7.0f),
+           PadOn(kPadWarm, 0, 6, 55, 0.7f, 0.0f, 0.5f).Every(2).Len(2),
+           HitOn(kRiser, 6, 6, "C4", 0.7f).Len(2).Cut(0.0f, 5.0f),
+           MelodyOn(kLeadSoft, 0, 7, "theme", 0.8f, -12).Theme(),
+           RollOn(7, 7, 0, 16, 1, 0.3f, 1.0f),
+           // The centres gather: everything in, the theme on top.
+           HitOn(kCrash, 8, 23, "C4", 1.0f).Every(8).Len(0, 400),
+           DrumsOn(kKickHeavy, 8, 23, {kFour}),
+           DrumsOn(kClap, 8, 23, {kBackbeat}),
+           DrumsOn(kHat, 8, 15, {"xoxoxoxoxoxoxoxo"}, 0.9f),
+           DrumsOn(kHat, 16, 23, {"xxoxxxoxxxoxxxox"}, 0.9f),
+           DrumsOn(kHatOpen, 8, 23, {kOffHats}, 0.9f),
+           DrumsOn(kAir, 8, 23, {"x-x-x-x-x-x-x-x-"}, 0.8f),
+           BassOn(kBassOff, 8, 15, "..R...R...R...R."),
+           BassOn(kBassRoll, 16, 23, ".ROR.ROR.ROR.RFR"),
+           StabsOn(kStab, 8, 15, "------x-------x-", 60, 0.7f),
+           StabsOn(kStab, 16, 23, "--x--x----x--x--", 60, 0.7f),
+           PadOn(kPadWarm, 8, 22, 55, 0.6f, 0.5f, 0.8f).Every(2).Len(2),
+           ArpOn(kPluck, 8, 23, "0123", 64, 0.45f, 0.8f),
+           MelodyOn(kLeadSuper, 8, 15, "theme", 1.0f).Theme(),
+           MelodyOn(kLeadSuper, 16, 23, "themeSecond", 1.0f).Theme(),
+           MelodyOn(kBell, 16, 23, "themeSecond", 0.5f, 12).Theme(),
+           RollOn(15, 15, 12, 16, 2, 0.5f, 0.9f),
+           TomsOn(23, 23, 8, 16),
+           // Breath: no kick and no bass, the pad and bells alone with a shaker.
+           HitOn(kCrash, 24, 24, "C4", 0.6f).Len(0, 400),
+           PadOn(kPadGlass, 24, 29, 55, 0.6f, 0.0f, 1.0f),
+           DrumsOn(kShaker, 24, 29, {"o.o.o.o.o.o.o.o."}, 0.4f),
+           ArpOn(kPluckSoft, 24, 29, "0123", 64, 0.35f),
+           MelodyOn(kBell, 24, 29, "swarmCounter", 0.5f, 0, 1.0),
+           HitOn(kRiser, 29, 29, "C4", 0.6f).Cut(0.0f, 4.0f),
+           RollOn(29, 29, 8, 16, 1, 0.2f, 0.6f),
+           // Back in, the theme's opening once more.
+           HitOn(kCrash, 30, 30, "C4", 1.0f).Len(0, 400),
+           DrumsOn(kKickHeavy, 30, 30, {kFour}),
+           DrumsOn(kClap, 30, 31, {kBackbeat}),
+           DrumsOn(kHat, 30, 31, {"xoxoxoxoxoxoxoxo"}, 0.9f),
+           DrumsOn(kHatOpen, 30, 31, {kOffHats}, 0.9f),
+           DrumsOn(kAir, 30, 31, {"x-x-x-x-x-x-x-x-"}, 0.8f),
+           BassOn(kBassRoll, 30, 30, ".ROR.ROR.ROR.ROR"),
+           HitOn(kRiser, 31, 31, "C4", 0.6f).Len(2).Cut(0.0f, 5.0f),
+           RollOn(31, 31, 0, 16, 1, 0.3f, 0.7f),
+           PadOn(kPadWarm, 30, 30, 55, 0.6f, 0.6f, 1.0f).Len(2),
+           ArpOn(kPluck, 30, 31, "02130213", 64, 0.5f, 1.0f),
+           MelodyOn(kLeadSuper, 30, 31, "theme", 1.0f).Theme(),
+           MelodyOn(kLead, 30, 31, "theme", 0.6f, 12).Theme(),
+           // Fill into the closing: toms, roll and the dominant, no kick.
+           TomsOn(32, 32, 0, 8),
+           RollOn(32, 32, 8, 16, 2, 0.4f, 1.0f),
+           PadOn(kPadWarm, 32, 32, 55, 0.8f, 0.5f, 1.5f),
+           LineOn(kLeadSuper, 32, 32, "G#5/8 B5/8", 0.9f),
+       }},
+      {kClosing,
+       {"F",  "G",  "Em", "Am", "Dm", "G",  "C", "C", "F",  "G",  "Em", "Am", "Dm", "G",     "C", "C", "Am", "F",
+        "C",  "G",  "Am", "F",  "Dm", "E",  "Am", "F", "C", "G",  "F",  "G",  "E",  "E",     "Am", "Am", "F", "F",
+        "C",  "C",  "G",  "G",  "Am", "Am", "F", "F", "C", "C",  "G",  "G",  "F",  "G", "Esus4", "E", "A"},
+       {
+           // The ice cube turns: a soft groove and a song-like line.
+           HitOn(kCrash, 0, 0, "C4", 0.9f).Len(0, 400),
+           HitOn(kBoom, 0, 0, "F2", 0.5f).Len(0, 400),
+           DrumsOn(kKickSoft, 0, 15, {kFour}, 0.9f),
+           DrumsOn(kAir, 0, 15, {"-x-x-x-x-x-x-x-x"}, 1.0f),
+           DrumsOn(kShaker, 0, 15, {"o.o.o.o.o.o.o.o."}, 0.9f),
+           DrumsOn(kClap, 0, 15, {"------------x---", "------------x---", "------------x---", "------------x-x-"},
+                   0.6f),
+           DrumsOn(kHat, 0, 15, {"--o---o---o---o-"}),
+           BassOn(kBassSub, 0, 15, "R-----R-R-----R-", 0.9f),
+           PadOn(kPadWarm, 0, 15, 55, 0.8f, 0.0f, 0.3f),
+           MelodyOn(kLeadSoft, 0, 7, "closingLine", 1.0f),
+           MelodyOn(kLeadSoft, 8, 15, "closingLine", 1.0f, 12),
+           ArpOn(kPluckSoft, 8, 15, "0.1.2.3.", 60, 0.6f),
+           TomsOn(15, 15, 12, 16, 0.6f),
+           // Brighter: off-beat bass, the theme on bells, then on the lead;
+           // then a breakdown to pad, lead and shaker before the climax.
+           HitOn(kCrash, 16, 24, "C4", 0.9f).Every(8).Len(0, 400),
+           DrumsOn(kKick, 16, 25, {kFour}, 0.9f),
+           DrumsOn(kClap, 16, 25, {kBackbeat}, 0.8f),
+           DrumsOn(kHat, 16, 25, {"oxoxoxoxoxoxoxox"}),
+           DrumsOn(kHatOpen, 24, 25, {kOffHats}, 0.7f),
+           DrumsOn(kAir, 16, 25, {"-x-x-x-x-x-x-x-x"}, 1.0f),
+           BassOn(kBassOff, 16, 25, "..R...R...R...R."),
+           ArpOn(kPluck, 16, 23, "0123", 57, 0.55f, 0.3f),
+           ArpOn(kPluck, 24, 25, "01234321", 57, 0.55f, 0.3f),
+           ArpOn(kPluckSoft, 26, 31, "0.1.2.3.", 64, 0.4f),
+           DrumsOn(kShaker, 26, 30, {"o.o.o.o.o.o.o.o."}, 0.4f),
+           PadOn(kPadWarm, 16, 24, 55, 0.7f, 0.3f, 0.6f).Every(2).Len(2),
+           PadOn(kPadWarm, 26, 30, 55, 0.5f, -0.3f, 0.3f).Every(2).Len(2),
+           MelodyOn(kBell, 16, 23, "bellTheme", 0.9f, 12, 1.0).Theme(),
+           MelodyOn(kLead, 24, 31, "closingLeadMid", 0.6f),
+           HitOn(kRiser, 30, 30, "C4", 0.6f).Len(2).Cut(0.0f, 5.0f),
+           RollOn(31, 31, 0, 8, 2, 0.3f, 0.8f),
+           TomsOn(31, 31, 8, 16),
+           // The climax: the last statement of the theme while the cube falls
+           // and bounces, doubled an octave up, with open hats and stabs.
+           HitOn(kCrash, 32, 47, "C4", 1.0f).Every(4).Len(0, 400),
+           HitOn(kBoom, 32, 32, "A1", 1.0f).Len(0, 400),
+           DrumsOn(kKickHeavy, 32, 47, {kFour}),
+           DrumsOn(kClap, 32, 47, {kBackbeat}),
+           DrumsOn(kHat, 32, 39, {"xoxoxoxoxoxoxoxo"}, 0.9f),
+           DrumsOn(kHat, 40, 47, {"xxoxxxoxxxoxxxox"}, 0.9f),
+           DrumsOn(kHatOpen, 32, 47, {kOffHats}, 0.9f),
+           DrumsOn(kAir, 32, 47, {"x-x-x-x-x-x-x-x-"}, 1.1f),
+           StabsOn(kStab, 32, 47, "--x--x----x--x--", 60, 0.9f),
+           DrumsOn(kShaker, 32, 47, {"oooooooooooooooo"}, 0.7f),
+           BassOn(kBassRoll, 32, 39, ".RRR.RRR.RRR.RRR", 0.9f),
+           BassOn(kBassRoll, 40, 47, ".ROR.ROR.ROR.ROR", 0.9f),
+           ArpOn(kPluckSoft, 32, 47, "0123", 64, 0.5f),
+           PadOn(kPadWarm, 32, 46, 55, 0.7f, 0.4f, 0.8f).Every(2).Len(2),
+           MelodyOn(kLeadSuper, 32, 39, "theme", 1.0f).Theme(),
+           MelodyOn(kLeadSuper, 40, 47, "themeSecond", 1.0f).Theme(),
+           MelodyOn(kLeadSoft, 40, 47, "themeSecond", 0.5f, -12).Theme(),
+           MelodyOn(kLead, 32, 39, "theme", 0.75f, 12).Theme(),
+           MelodyOn(kLead, 40, 47, "themeSecond", 0.75f, 12).Theme(),
+           RollOn(39, 39, 12, 16, 2, 0.5f, 0.9f),
+           TomsOn(47, 47, 12, 16, 0.7f),
+           // Winding down: the drums leave one by one.
+           DrumsOn(kKickSoft, 48, 48, {kFour}, 0.8f),
+           DrumsOn(kKickSoft, 49, 49, {"x-------x-------"}, 0.8f),
+           DrumsOn(kShaker, 48, 50, {"o.o.o.o.o.o.o.o."}, {0.8f, -0.2f}).Ramp(48, 1.0f),
+           DrumsOn(kAir, 48, 50, {"-x-x-x-x-x-x-x-x"}, {0.8f, -0.2f}).Ramp(48, 1.0f),
+           PadOn(kPadWarm, 48, 51, 55, 0.8f, {0.3f, -0.3f}, {0.0f, -0.3f}).Ramp(48, 1.0f),
+           HitOn(kBassSub, 48, 51, "bass", 0.8f).Len(1, -50),
+           MelodyOn(kBell, 48, 51, "closingBells", 0.7f, 0, 1.0),
+           // The last chord: A major, left to ring into the fade.
+           PadOn(kPadWarm, 52, 52, 57, 0.9f, 0.5f, -1.0f).Len(1, -200),
+           PadOn(kPadGlass, 52, 52, 64, 0.6f, 0.0f, -1.0f).Len(1, -200),
+           HitOn(kBassSub, 52, 52, "bass", 0.8f).Len(1, -200),
+           HitOn(kBoom, 52, 52, "A1", 0.6f).Len(0, 400),
+           LineOn(kBell, 52, 52, "A5/4 C#6/4 E6/4 A6/28", 0.6f, 0, 1.0),
+       }},
+  };
+  return arrangement;
+}
+
+namespace {
+
+const char* SectionName(SectionId id) {
+  for (const Section& s : Sections())
+    if (s.id == id) return s.name;
+  return "?";
+}
+
+// The characters each kind of one-bar pattern may use.
+const char* Alphabet(Play play) {
+  switch (play) {
+    case Play::Drums: return "Xxo.-";
+    case Play::Bass: return "ROFT-.";
+    case Play::Arp: return "0123456789.";
+    case Play::Stabs: return "x-";
+    default: return nullptr;
   }
 }
 
-void CaveLight(Writer& w, const Bars& bars) {
-  static const char* const kChords[20] = {"Dm", "Dm", "Bb", "Bb", "F",  "F",  "C", "C", "Dm", "Dm",
-                                          "Bb", "Bb", "Gm", "Gm", "A",  "A",  "Dm", "Bb", "C", "A"};
-  static const char* const kLastLead[4] = {"F5/3 E5/3 D5/2 A5/8", "D5/3 F5/3 Bb5/2 A5/8", "G5/3 E5/3 C5/2 G5/8",
-                                           "A5/4 G5/4 E5/4 C#5/8"};
-  for (int i = 0; i < 20; ++i) {
-    const Bar& b = *bars[i];
-    Chord c = ParseChord(kChords[i]);
-    bool last = i == 19;
-    // Drums: four on the floor under the travelling light, one hit per lamp pulse.
-    Drums(w, b, kKick, last ? "x---x---x---x---x-x-" : "x---x---x---x---");
-    if (i % 8 == 0) w.Add(kCrash, b.startMs, 400, 60, 1.0f);
-    if (!last) Drums(w, b, kClap, i % 8 == 7 ? "----x-------x-x-" : "----x-------x---", 0.9f);
-    if (i < 8) {
-      Drums(w, b, kHat, "--x---x---x---x-");
-      Drums(w, b, kShaker, "o.o.o.o.o.o.o.o.");
-    } else if (i < 16) {
-      Drums(w, b, kHat, "oox.oox.oox.oox.");
-      Drums(w, b, kHatOpen, "--x---x---x---x-", 0.8f);
-    } else {
-      Drums(w, b, kHat, "xoxoxoxoxoxoxoxo");
-      Drums(w, b, kHatOpen, "--x---x---x---x-", 0.9f);
-    }
-    if (i == 7) Roll(w, b, kSnare, 12, 16, 1, 0.5f, 0.9f);
-    if (i == 15) TomFill(w, b, 8, 16);
-    if (i == 18) w.Add(kRiser, b.startMs, BarMs(b) + BarMs(*bars[19]), 60, 0.6f, 0.0f, 4.5f);
-    if (last) Roll(w, b, kSnare, 8, 20, 2, 0.3f, 1.0f);
-    // Bass: off-beat, then rolling, then rolling with octave jumps.
-    if (i < 8) Bass(w, b, kBassOff, c, "..R...R...R...R.");
-    else if (i < 16) Bass(w, b, kBassRoll, c, ".ROR.ROR.ROR.RFR");
-    else Bass(w, b, kBassRoll, c, ".RRO.RRO.RRO.ROO");
-    Arp(w, b, kPluck, c, i < 8 ? "0123" : i < 16 ? "02413524" : "54321032", 57, 0.7f, i < 8 ? 0.0f : 0.6f);
-    if (i % 2 == 0 && !last)
-      Pad(w, kPadDark, b.startMs, i == 18 ? BarMs(b) : 2 * BarMs(b), c, 53, 0.8f, 0.0f, 0.5f);
-    if (i == 19) Pad(w, kPadDark, b.startMs, BarMs(b), c, 53, 0.8f, 0.5f, 1.5f);
-    if (i >= 8 && i < 16) Line(w, b, kLead, kCaveLead[i - 8], 1.0f);
-    if (i >= 16) Line(w, b, kLead, kLastLead[i - 16], 1.0f);
-  }
+// The patterns the part plays, in turn, or null if a named one is unknown.
+const std::vector<const char*>* PatternsOf(const Part& p) {
+  if (!p.sequence) return &p.patterns;
+  const Sequence* s = FindSequence(p.sequence);
+  return s ? &s->bars : nullptr;
 }
 
-void Heaving(Writer& w, const Bars& bars) {
-  static const char* const kChords[17] = {"Em", "Em", "F", "F", "Em", "Em", "Dm", "F", "Em",
-                                          "Em", "F",  "F", "Am", "Am", "F", "G",  "E"};
-  for (int i = 0; i < 17; ++i) {
-    const Bar& b = *bars[i];
-    Chord c = ParseChord(kChords[i]);
-    bool last = i == 16;
-    // Half-time and heavy, then doubling up; the walls heave once per bar.
-    if (i % 8 == 0) w.Add(kCrash, b.startMs, 400, 60, 1.0f);
-    if (last) {
-      Drums(w, b, kKickHeavy, "x---x---x---x---x-x-");
-      Roll(w, b, kSnare, 0, 16, 1, 0.3f, 0.7f);
-      Roll(w, b, kSnare, 16, 20, 2, 0.7f, 1.0f);
-    } else if (i < 8) {
-      Drums(w, b, kKickHeavy, "x-----x---x-----");
-      Drums(w, b, kSnareBig, i >= 4 ? "--------x-----o-" : "--------x-------");
-      Drums(w, b, kHat, "xo.ox.o.xo.ox.o.", 0.8f);
-    } else {
-      Drums(w, b, kKickHeavy, i % 2 ? "x-----x-x-x---x-" : "x-----x---x---x-");
-      Drums(w, b, kSnareBig, "----x-------x---");
-      Drums(w, b, kHat, "xoxoxoxoxoxoxoxo", 0.8f);
-      if (i >= 12) Drums(w, b, kHatOpen, "--x---x---x---x-", 0.8f);
-    }
-    if (i == 7) TomFill(w, b, 12, 16);
-    if (i == 15) TomFill(w, b, 8, 16);
-    // Reese bass and a pulse pad whose filter breathes up and down bar by bar.
-    if (!last) {
-      Bass(w, b, kBassReese, c, i < 8 ? "R-----------R-O-" : "R-----R---R---O-");
-      Pad(w, kPadGlass, b.startMs, BarMs(b), c, 52, 0.9f, i % 2 ? 1.0f : -0.8f, i % 2 ? -0.8f : 1.0f);
-    }
-    if (i >= 8 && !last) Stabs(w, b, kStab, c, "---x--x-----x---", 60, 0.9f);
-    if (i >= 4 && i < 8) Arp(w, b, kPluck, c, "0.2.1.3.", 52, 0.6f, -0.5f);
-    if (i >= 12 && !last) Arp(w, b, kPluck, c, "0213", 64, 0.6f, 0.3f);
-  }
-  // The rising sweep: the last two and a quarter bars climb into the cut at 90 s.
-  const Bar& from = *bars[14];
-  double lenMs = bars[16]->startMs + BarMs(*bars[16]) - from.startMs;
-  w.Add(kRiser, from.startMs, lenMs, 60, 0.8f, 0.0f, 5.0f);
-  w.Add(kSweep, from.startMs, lenMs, 64, 0.9f, -1.0f, 3.5f, 0.0f, -24.0f);
-  w.Add(kSweep, from.startMs, lenMs, 71, 0.7f, -1.0f, 3.5f, 0.0f, -24.0f);
-  w.Add(kBassReese, bars[16]->startMs, BarMs(*bars[16]), 40, 1.0f, 0.0f, 2.0f);
+float At(const Value& v, const Part& p, int bar) {
+  float t = static_cast<float>(bar - p.rampFrom) / p.rampSpan;
+  return v.base + v.slope * t;
 }
 
-void Lens(Writer& w, const Bars& bars) {
-  static const char* const kChords[34] = {
-      "Fmaj7", "Fmaj7", "G",  "G",  "Em7", "Em7",  "Am9", "Am9", "Fmaj7", "G",      // smoke
-      "Fmaj7", "G",     "Em7", "Am", "Fmaj7", "G", "Am",  "Am",  "Dm7",   "Em7",    // lens steps
-      "Fmaj7", "G",     "Am",  "F",  "C",   "G",    "Esus4",                        //
-      "Dm",    "Dm",    "Bb",  "Bb", "C",   "C",    "A"};                           // build
-  for (int i = 0; i < 34; ++i) {
-    const Bar& b = *bars[i];
-    Chord c = ParseChord(kChords[i]);
-    if (i < 10) {
-      // Smoke: the picture comes back with a deep hit, then bells drift over a pad.
-      if (i == 0) {
-        w.Add(kBoom, b.startMs, 400, 28, 1.0f);
-        w.Add(kCrash, b.startMs, 400, 60, 0.8f);
-      }
-      if (i % 2 == 0 && i < 8) {
-        Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.9f, 0.0f, 0.6f);
-        w.Add(kBassSub, b.startMs, 2 * BarMs(b) - 50, BassRoot(c) + 12.0f, 0.75f);
-      }
-      if (i >= 8) {
-        Pad(w, kPadWarm, b.startMs, BarMs(b), c, 55, 0.9f, 0.3f, 0.8f);
-        w.Add(kBassSub, b.startMs, BarMs(b) - 50, BassRoot(c) + 12.0f, 0.75f);
-      }
-      Line(w, b, kBell, kSmokeBells[i], 0.9f, 0, 1.0);
-      if (i >= 4) Drums(w, b, kShaker, "o.o.o.o.o.o.o.o.", 0.8f);
-      if (i >= 6) Drums(w, b, kClap, "------------o---", 0.6f);
-      if (i == 9) w.Add(kRiser, b.startMs, BarMs(b), 60, 0.45f, 0.0f, 3.0f);
-    } else if (i < 27) {
-      // The lens grows one step per bar: a low hit and a chord swell on each.
-      int k = i - 10;  // 0..16
-      float grow = k / 16.0f;
-      w.Add(kTom, b.startMs, 400, 38, 0.7f + 0.3f * grow);
-      Drums(w, b, kKickSoft, "x-----x---------", 0.8f + 0.2f * grow);
-      Drums(w, b, kSnareBig, "--------x-------", 0.7f);
-      Drums(w, b, kHat, k < 8 ? "x-o-x-o-x-o-x-o-" : "xoxoxoxoxoxoxoxo", 0.6f + 0.3f * grow);
-      if (k >= 8) Drums(w, b, kShaker, "..o...o...o...o.", 0.9f);
-      Pad(w, kPadGlass, b.startMs, BarMs(b), c, 55, 0.8f + 0.2f * grow, -0.5f, 0.8f + 0.5f * grow);
-      Bass(w, b, k < 8 ? kBassSub : kBassOff, c, k < 8 ? "R-------R---O---" : "R-..R-..R-..O-..", 0.85f);
-      Arp(w, b, kPluckSoft, c, k < 8 ? "0.1.2.3.2.1.3.4." : "0123423101234231", 60, 0.55f + 0.3f * grow,
-          -0.5f + grow);
-      // Bells pick out the top of each chord on the step.
-      std::vector<int> top = Voicing(c, 76);
-      w.Add(kBell, b.startMs, 600, static_cast<float>(top.back()), 0.8f);
-      w.Add(kBell, At(b, 6), 400, static_cast<float>(top[top.size() / 2]), 0.5f);
-      if (k == 16) w.Add(kCrash, b.startMs, 400, 60, 0.9f);
-      if (k == 7 || k == 15) TomFill(w, b, 12, 16, 0.6f);
-    } else {
-      // Build back into the cave: the kick returns, the roll tightens, air rises.
-      int k = i - 27;  // 0..6
-      float build = k / 6.0f;
-      Drums(w, b, kKick, "x---x---x---x---", 0.7f + 0.3f * build);
-      if (k >= 2) Drums(w, b, kClap, "----x-------x---", 0.8f);
-      Drums(w, b, kHat, "oxoxoxoxoxoxoxox", 0.7f + 0.3f * build);
-      Bass(w, b, kBassOff, c, "..R...R...R...R.", 0.8f + 0.2f * build);
-      Arp(w, b, kPluck, c, "0123", 57, 0.6f + 0.2f * build, -1.0f + 2.5f * build);
-      if (k % 2 == 0 && k < 6) Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.8f, 0.0f, 1.0f);
-      if (k == 6) Pad(w, kPadWarm, b.startMs, BarMs(b), c, 55, 0.9f, 0.5f, 1.5f);
-      if (k == 4) w.Add(kRiser, b.startMs, 3 * BarMs(b), 60, 0.7f, 0.0f, 5.0f);
-      if (k == 5) Roll(w, b, kSnare, 0, 16, 1, 0.3f, 0.7f);
-      if (k == 6) Roll(w, b, kSnare, 0, 16, 2, 0.6f, 1.0f);
-    }
+bool HitPitch(const Part& p, const Chord& c, float& pitch) {
+  if (std::strcmp(p.pitch, "bass") == 0) {
+    pitch = BassRoot(c) + 12.0f;
+    return true;
   }
+  bool top = std::strcmp(p.pitch, "top") == 0;
+  if (top || std::strcmp(p.pitch, "middle") == 0) {
+    std::vector<int> v = Voicing(c, p.lo);
+    pitch = static_cast<float>(top ? v.back() : v[v.size() / 2]);
+    return true;
+  }
+  const char* s = p.pitch;
+  int midi = 0;
+  if (!ParsePitch(s, midi) || *s) return false;
+  pitch = static_cast<float>(midi);
+  return true;
 }
 
-void CaveAgain(Writer& w, const Bars& bars) {
-  static const char* const kChords[9] = {"Dm", "Dm", "Bb", "Bb", "Gm", "Gm", "A", "A", "E"};
-  for (int i = 0; i < 9; ++i) {
-    const Bar& b = *bars[i];
-    Chord c = ParseChord(kChords[i]);
-    bool last = i == 8;
-    if (i == 0) w.Add(kCrash, b.startMs, 400, 60, 1.0f);
-    if (!last) {
-      Drums(w, b, kKickHeavy, "x---x---x---x---");
-      Drums(w, b, kClap, "----x-------x---");
-      Drums(w, b, kHat, "xoxoxoxoxoxoxoxo");
-      Drums(w, b, kHatOpen, "--x---x---x---x-", 0.9f);
-      Bass(w, b, kBassRoll, c, ".ROR.ROR.ROR.ROR");
-      Stabs(w, b, kStab, c, "x--x--x---x--x--", 57, 0.8f);
-      Line(w, b, kLead, kCaveLead[i], 1.0f, 12);
-      Arp(w, b, kPluck, c, "0123", 57, 0.6f, 0.8f);
-    } else {
-      // Turn towards the swarm's A minor: dominant, toms and a tightening roll.
-      Drums(w, b, kKickHeavy, "x-------x-------");
-      TomFill(w, b, 0, 8);
-      Roll(w, b, kSnare, 8, 16, 2, 0.4f, 1.0f);
-      w.Add(kRiser, b.startMs, BarMs(b), 60, 0.6f, 1.0f, 5.0f);
-      Pad(w, kPadDark, b.startMs, BarMs(b), c, 52, 0.9f, 0.5f, 2.0f);
-      w.Add(kBassReese, b.startMs, BarMs(b), BassRoot(c) + 12.0f, 0.9f);
-    }
-  }
-}
+bool Plays(const Part& p, int bar) { return bar >= p.from && bar <= p.to && (bar - p.from) % p.every == 0; }
 
-void Swarm(Writer& w, const Bars& bars) {
-  static const char* const kTail[8] = {"F", "G", "Em", "Am", "Am", "Am", "F", "F"};
-  static const char* const kThemeChords[8] = {"Am", "Am", "F", "F", "C", "C", "G", "G"};
-  for (int i = 0; i < 33; ++i) {
-    const Bar& b = *bars[i];
-    const char* name = i < 24 ? kThemeChords[i % 8] : i < 32 ? kTail[i - 24] : "E";
-    Chord c = ParseChord(name);
-    if (i < 8) {
-      // The ribbon grows: running bass and arpeggio over a steady kick.
-      float build = i / 7.0f;
-      Drums(w, b, kKick, "x---x---x---x---", 0.85f);
-      Drums(w, b, kHat, "--x---x---x---x-");
-      Drums(w, b, kShaker, "oooooooooooooooo", 0.6f + 0.4f * build);
-      Bass(w, b, kBassRoll, c, ".RRR.RRR.RRR.RRR", 0.9f);
-      Arp(w, b, kPluck, c, "01234321", 57, 0.6f, -0.8f + 2.0f * build);
-      if (i % 2 == 0) Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.7f, 0.0f, 0.5f);
-      if (i == 6) w.Add(kRiser, b.startMs, 2 * BarMs(b), 60, 0.7f, 0.0f, 5.0f);
-      if (i == 7) Roll(w, b, kSnare, 0, 16, 1, 0.3f, 1.0f);
-    } else if (i < 24) {
-      // The centres gather: everything in, the theme on top.
-      bool second = i >= 16;
-      if (i % 8 == 0) w.Add(kCrash, b.startMs, 400, 60, 1.0f);
-      Drums(w, b, kKickHeavy, "x---x---x---x---");
-      Drums(w, b, kClap, "----x-------x---");
-      Drums(w, b, kHat, second ? "xxoxxxoxxxoxxxox" : "xoxoxoxoxoxoxoxo", 0.9f);
-      Drums(w, b, kHatOpen, "--x---x---x---x-", 0.9f);
-      if (second) Bass(w, b, kBassRoll, c, ".ROR.ROR.ROR.RFR");
-      else Bass(w, b, kBassOff, c, "..R...R...R...R.");
-      Stabs(w, b, kStab, c, second ? "--x--x----x--x--" : "------x-------x-", 60, 0.7f);
-      if (i % 2 == 0) Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.6f, 0.5f, 0.8f);
-      Arp(w, b, kPluck, c, "0123", 64, 0.45f, 0.8f);
-      int k = i % 8;
-      const char* line = second && k >= 6 ? kThemeEnd[k - 6] : kTheme[k];
-      Line(w, b, kLeadSuper, line, 1.0f);
-      if (second) Line(w, b, kBell, line, 0.5f, 12);
-      if (i == 15) Roll(w, b, kSnare, 12, 16, 2, 0.5f, 0.9f);
-      if (i == 23) TomFill(w, b, 8, 16);
-    } else if (i < 32) {
-      int k = i - 24;
-      if (k < 4) {
-        // Breath: no kick, the pad and bells alone with a soft clap.
-        if (k == 0) w.Add(kCrash, b.startMs, 400, 60, 0.8f);
-        Pad(w, kPadGlass, b.startMs, BarMs(b), c, 55, 1.0f, 0.0f, 1.0f);
-        Drums(w, b, kClap, "------------x---", 0.5f);
-        Drums(w, b, kShaker, "o.o.o.o.o.o.o.o.", 0.8f);
-        Arp(w, b, kPluckSoft, c, "0123", 64, 0.6f);
-        static const char* const kCounter[4] = {"C6/8 A5/8", "B5/8 D6/8", "G5/8 B5/8", "C6/4 B5/4 A5/8"};
-        Line(w, b, kBell, kCounter[k], 0.8f, 0, 1.0);
-        w.Add(kBassSub, b.startMs, BarMs(b) - 50, BassRoot(c) + 12.0f, 0.7f);
-        if (k == 3) w.Add(kRiser, b.startMs, BarMs(b), 60, 0.6f, 0.0f, 4.0f);
-      } else {
-        // Back in, the theme's opening once more.
-        if (k == 4) w.Add(kCrash, b.startMs, 400, 60, 1.0f);
-        Drums(w, b, kKickHeavy, "x---x---x---x---");
-        Drums(w, b, kClap, "----x-------x---");
-        Drums(w, b, kHat, "xoxoxoxoxoxoxoxo", 0.9f);
-        Drums(w, b, kHatOpen, "--x---x---x---x-", 0.9f);
-        Bass(w, b, kBassRoll, c, ".ROR.ROR.ROR.ROR");
-        if (k % 2 == 0) Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.6f, 0.6f, 1.0f);
-        Arp(w, b, kPluck, c, "02130213", 64, 0.5f, 1.0f);
-        Line(w, b, kLeadSuper, kTheme[k - 4], 1.0f);
-        Line(w, b, kLead, kTheme[k - 4], 0.6f, 12);
-      }
-    } else {
-      // Fill into the closing: toms, roll and the dominant.
-      Drums(w, b, kKickHeavy, "x-------x-------");
-      TomFill(w, b, 0, 8);
-      Roll(w, b, kSnare, 8, 16, 2, 0.4f, 1.0f);
-      Pad(w, kPadWarm, b.startMs, BarMs(b), c, 55, 0.8f, 0.5f, 1.5f);
-      w.Add(kBassReese, b.startMs, BarMs(b), BassRoot(c) + 12.0f, 0.9f);
-      Line(w, b, kLeadSuper, "G#5/8 B5/8", 0.9f);
+// Writes what `p` plays in bar `i` (of the section's `bars`); everything it
+// names has been checked.
+void WritePart(Writer& w, const Part& p, const std::vector<const Bar*>& bars, int i, const Chord& c) {
+  const Bar& b = *bars[i];
+  const std::vector<const char*>& patterns = *PatternsOf(p);
+  const char* pattern = patterns.empty() ? "" : patterns[(i - p.from) % patterns.size()];
+  float vel = At(p.vel, p, i), cut0 = At(p.cut0, p, i), cut1 = At(p.cut1, p, i);
+  double len = p.through > 0 ? bars[i + p.through - 1]->startMs + BarMs(*bars[i + p.through - 1]) - b.startMs
+                             : p.lenBars * BarMs(b) + p.lenMs;
+  switch (p.play) {
+    case Play::Drums: Drums(w, b, p.patch, pattern, vel); break;
+    case Play::Roll: Roll(w, b, p.patch, p.stepFrom, p.stepTo, p.per, vel, p.vel1); break;
+    case Play::Toms:
+      TomFill(w, b, static_cast<int>(p.stepFrom), static_cast<int>(p.stepTo), vel);
+      break;
+    case Play::Bass: Bass(w, b, p.patch, c, pattern, vel); break;
+    case Play::Arp: Arp(w, b, p.patch, c, pattern, p.lo, vel, cut0); break;
+    case Play::Stabs: Stabs(w, b, p.patch, c, pattern, p.lo, vel); break;
+    case Play::Pad: Pad(w, p.patch, b.startMs, len, c, p.lo, vel, cut0, cut1); break;
+    case Play::Line: {
+      std::vector<LineNote> notes;
+      std::string bad;
+      ParseLine(pattern, notes, bad);
+      Line(w, b, p.patch, notes, vel, p.lo, p.gate);
+      break;
     }
-  }
-}
-
-void Closing(Writer& w, const Bars& bars) {
-  static const char* const kSong[8] = {"F", "G", "Em", "Am", "Dm", "G", "C", "C"};
-  static const char* const kMiddle[16] = {"Am", "F", "C", "G", "Am", "F", "Dm", "E",
-                                          "Am", "F", "C", "G", "F",  "G", "E",  "E"};
-  static const char* const kTheme2[8] = {"Am", "Am", "F", "F", "C", "C", "G", "G"};
-  static const char* const kOutro[4] = {"F", "G", "Esus4", "E"};
-  for (int i = 0; i < 53; ++i) {
-    const Bar& b = *bars[i];
-    const char* name = i < 16 ? kSong[i % 8] : i < 32 ? kMiddle[i - 16] : i < 48 ? kTheme2[i % 8]
-                       : i < 52 ? kOutro[i - 48] : "A";
-    Chord c = ParseChord(name);
-    if (i < 16) {
-      // The ice cube turns: a soft groove and a song-like line.
-      Drums(w, b, kKickSoft, "x---x---x---x---", 0.9f);
-      Drums(w, b, kShaker, "o.o.o.o.o.o.o.o.", 0.9f);
-      Drums(w, b, kClap, i % 4 == 3 ? "------------x-x-" : "------------x---", 0.6f);
-      if (i >= 8) Drums(w, b, kHat, "--o---o---o---o-");
-      Bass(w, b, kBassSub, c, "R-----R-R-----R-", 0.9f);
-      Pad(w, kPadWarm, b.startMs, BarMs(b), c, 55, 0.8f, 0.0f, 0.3f);
-      Line(w, b, kLeadSoft, kClosingLine[i % 8], 1.0f, i >= 8 ? 12 : 0);
-      if (i >= 8) Arp(w, b, kPluckSoft, c, "0.1.2.3.", 60, 0.6f);
-      if (i == 15) TomFill(w, b, 12, 16, 0.6f);
-    } else if (i < 32) {
-      // Brighter: off-beat bass, the theme on bells, then on the lead.
-      int k = i - 16;
-      if (k == 0 || k == 8) w.Add(kCrash, b.startMs, 400, 60, 0.9f);
-      Drums(w, b, kKick, "x---x---x---x---", 0.9f);
-      Drums(w, b, kClap, "----x-------x---", 0.8f);
-      Drums(w, b, kHat, k < 8 ? "--x---x---x---x-" : "oxoxoxoxoxoxoxox");
-      if (k >= 8) Drums(w, b, kHatOpen, "--x---x---x---x-", 0.7f);
-      Bass(w, b, kBassOff, c, "..R...R...R...R.");
-      Arp(w, b, kPluck, c, k < 8 ? "0123" : "01234321", 57, 0.55f, 0.3f);
-      if (k % 2 == 0) Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.7f, 0.3f, 0.6f);
-      if (k < 8) {
-        static const char* const kBellTheme[8] = {"E5/6 D5/2 C5/8", "A4/6 E4/2 A4/8",  "G5/6 E5/2 C5/8",
-                                                  "D5/6 B4/2 G4/8", "E5/6 D5/2 C5/8",  "A4/6 C5/2 F5/8",
-                                                  "F5/6 E5/2 D5/8", "B4/8 G#4/8"};
-        Line(w, b, kBell, kBellTheme[k], 0.9f, 12, 1.0);
-      } else {
-        static const char* const kLeadMid[8] = {"A5/4 G5/4 E5/8",  "F5/4 E5/4 C5/8", "E5/4 D5/4 C5/4 G5/4",
-                                                "G5/8 D5/8",       "C5/4 D5/4 F5/8", "D5/4 E5/4 G5/8",
-                                                "G#5/4 E5/4 B4/8", "E5/16"};
-        Line(w, b, kLead, kLeadMid[k - 8], 0.9f);
-      }
-      if (k == 15) {
-        TomFill(w, b, 8, 16);
-        w.Add(kRiser, b.startMs, BarMs(b), 60, 0.5f, 0.0f, 4.0f);
-      }
-    } else if (i < 48) {
-      // Last statement of the theme while the cube falls and bounces.
-      int k = i - 32;
-      bool second = k >= 8;
-      if (k % 8 == 0) w.Add(kCrash, b.startMs, 400, 60, 1.0f);
-      Drums(w, b, kKick, "x---x---x---x---");
-      Drums(w, b, kClap, "----x-------x---");
-      Drums(w, b, kHat, second ? "xoxoxoxoxoxoxoxo" : "--x---x---x---x-", 0.9f);
-      Drums(w, b, kShaker, "oooooooooooooooo", 0.7f);
-      Bass(w, b, kBassRoll, c, second ? ".ROR.ROR.ROR.ROR" : ".RRR.RRR.RRR.RRR", 0.9f);
-      Arp(w, b, kPluckSoft, c, "0123", 64, 0.5f);
-      if (k % 2 == 0) Pad(w, kPadWarm, b.startMs, 2 * BarMs(b), c, 55, 0.7f, 0.4f, 0.8f);
-      int m = k % 8;
-      const char* line = second && m >= 6 ? kThemeEnd[m - 6] : kTheme[m];
-      Line(w, b, kLeadSuper, line, 0.95f);
-      if (second) Line(w, b, kLeadSoft, line, 0.5f, -12);
-      if (k == 7) Roll(w, b, kSnare, 12, 16, 2, 0.5f, 0.9f);
-      if (k == 15) TomFill(w, b, 12, 16, 0.7f);
-    } else if (i < 52) {
-      // Winding down: the drums leave one by one.
-      int k = i - 48;
-      if (k < 2) Drums(w, b, kKickSoft, k == 0 ? "x---x---x---x---" : "x-------x-------", 0.8f);
-      if (k < 3) Drums(w, b, kShaker, "o.o.o.o.o.o.o.o.", 0.8f - 0.2f * k);
-      Pad(w, kPadWarm, b.startMs, BarMs(b), c, 55, 0.8f, 0.3f - 0.3f * k, 0.0f - 0.3f * k);
-      w.Add(kBassSub, b.startMs, BarMs(b) - 50, BassRoot(c) + 12.0f, 0.8f);
-      static const char* const kBells[4] = {"A5/4 C6/4 F5/8", "B5/4 D6/4 G5/8", "A5/4 B5/4 E5/8", "G#5/16"};
-      Line(w, b, kBell, kBells[k], 0.7f, 0, 1.0);
-    } else {
-      // The last chord: A major, left to ring into the fade.
-      double len = BarMs(b) - 200.0;
-      Pad(w, kPadWarm, b.startMs, len, c, 57, 0.9f, 0.5f, -1.0f);
-      Pad(w, kPadGlass, b.startMs, len, c, 64, 0.6f, 0.0f, -1.0f);
-      w.Add(kBassSub, b.startMs, len, BassRoot(c) + 12.0f, 0.8f);
-      w.Add(kBoom, b.startMs, 400, 33, 0.6f);
-      Line(w, b, kBell, "A5/4 C#6/4 E6/4 A6/28", 0.6f, 0, 1.0);
+    case Play::Hit: {
+      float pitch = 0.0f;
+      HitPitch(p, c, pitch);
+      w.Add(p.patch, At(b, p.stepFrom), len, pitch, vel, cut0, cut1, 0.0f, p.bend);
+      break;
     }
   }
 }
 
 }  // namespace
 
-const std::vector<Section>& Sections() {
-  static const std::vector<Section> sections = {
-      {"opening", 0, 30000},          {"cave, travelling light", 30000, 62400},
-      {"heaving cave", 62400, 90000}, {"break", 90000, 90500},
-      {"lens and smoke", 90500, 147000}, {"cave again", 147000, 162000},
-      {"ball swarm", 162000, 215300}, {"closing", 215300, 302500},
-      {"silence", 302500, kTrackMs},
-  };
-  return sections;
+bool CheckSection(const SectionScore& score, int bars, std::string& error) {
+  std::string where = std::string("section \"") + SectionName(score.id) + "\": ";
+  if (static_cast<int>(score.chords.size()) != bars) {
+    error = where + std::to_string(score.chords.size()) + " chords for " + std::to_string(bars) + " bars";
+    return false;
+  }
+  std::vector<Chord> chords(bars);
+  for (int i = 0; i < bars; ++i)
+    if (!score.chords[i] || !ParseChord(score.chords[i], chords[i])) {
+      error = where + "unknown chord \"" + (score.chords[i] ? score.chords[i] : "") + "\" in bar " +
+              std::to_string(i);
+      return false;
+    }
+  for (size_t n = 0; n < score.parts.size(); ++n) {
+    const Part& p = score.parts[n];
+    std::string part = where + "part " + std::to_string(n) + ": ";
+    if (p.patch >= kPatchCount || p.from < 0 || p.to < p.from || p.to >= bars || p.every < 1 || p.through < 0 ||
+        p.to + std::max(p.through, 1) - 1 >= bars || p.per < 1 || !(p.rampSpan != 0.0f) ||
+        p.stepFrom < 0.0 || p.stepTo < p.stepFrom) {
+      error = part + "its instrument, bars or steps are out of range";
+      return false;
+    }
+    const std::vector<const char*>* patterns = PatternsOf(p);
+    if (!patterns) {
+      error = part + "unknown pattern \"" + p.sequence + "\"";
+      return false;
+    }
+    bool needsPattern = p.play != Play::Roll && p.play != Play::Toms && p.play != Play::Pad && p.play != Play::Hit;
+    if (needsPattern && patterns->empty()) {
+      error = part + "no pattern";
+      return false;
+    }
+    const char* alphabet = Alphabet(p.play);
+    for (const char* pattern : *patterns) {
+      std::string text = pattern ? pattern : "";
+      if (alphabet && (text.empty() || text.find_first_not_of(alphabet) != std::string::npos)) {
+        error = part + "unknown pattern \"" + text + "\"";
+        return false;
+      }
+      std::vector<LineNote> notes;
+      std::string bad;
+      if (p.play == Play::Line && !ParseLine(text.c_str(), notes, bad)) {
+        error = part + "unknown note \"" + bad + "\"";
+        return false;
+      }
+    }
+    float pitch = 0.0f;
+    if (p.play == Play::Hit && (!p.pitch || !HitPitch(p, chords[p.from], pitch))) {
+      error = part + "unknown note \"" + (p.pitch ? p.pitch : "") + "\"";
+      return false;
+    }
+  }
+  return true;
 }
 
 std::vector<Bar> ScoreBars() {
-  std::vector<Bar> bars;
-  int section = -1;
-  double ms = 0.0;
-  int index = 0;
-  for (const BarRun& run : kRuns) {
-    if (run.section != section) {
-      section = run.section;
-      ms = Sections()[section].startMs;  // every section starts exactly on its boundary
-      index = 0;
-    }
-    for (int i = 0; i < run.bars; ++i) {
-      Bar b;
-      b.startMs = ms;
-      b.beatMs = run.beatMs;
-      b.beats = (i == run.bars - 1 && run.lastBeats > 0.0) ? run.lastBeats : run.beats;
-      b.section = section;
-      b.index = index++;
-      bars.push_back(b);
-      ms += b.beatMs * b.beats;
-    }
-  }
+  std::vector<Bar> bars = TimedBars();
+  for (Bar& b : bars)
+    for (const SectionScore& s : Arrangement())
+      if (s.id == b.section)
+        for (const Part& p : s.parts)
+          if (p.theme && Plays(p, b.index)) b.theme = true;
   return bars;
 }
 
-Song BuildSong() {
-  Song song;
-  song.patches = MakePatches();
+bool BuildSong(Song& song, std::string& error) {
+  song = Song();
+  if (!CheckSchedule(Sections(), error) || !MakePatches(InstrumentTable(), song.patches, error)) return false;
   song.frames = kTrackFrames;
   song.fadeInFrames = MsToFrame(1000.0);
   song.fadeOutBegin = MsToFrame(299000.0);
   song.fadeOutEnd = MsToFrame(302500.0);
   for (const Section& s : Sections())
-    if (std::string(s.name) == "break" || std::string(s.name) == "silence")
-      song.silences.push_back({MsToFrame(s.startMs), MsToFrame(s.endMs)});
+    if (SilentSection(s.id)) song.silences.push_back({MsToFrame(s.startMs), MsToFrame(s.endMs)});
 
-  std::vector<Bar> all = ScoreBars();
-  std::vector<Bars> bySection(Sections().size());
+  std::vector<Bar> all = TimedBars();
+  std::vector<std::vector<const Bar*>> bySection(Sections().size());
   for (const Bar& b : all) bySection[b.section].push_back(&b);
+  for (const SectionScore& score : Arrangement()) {
+    const std::vector<const Bar*>& bars = bySection[score.id];
+    if (SilentSection(score.id)) {
+      error = std::string("section \"") + SectionName(score.id) + "\" is silent and has no arrangement";
+      return false;
+    }
+    if (!CheckSection(score, static_cast<int>(bars.size()), error)) return false;
+  }
+  // Bar by bar, each part in its row's order: the humanising and the stable
+  // sort below depend on the order the notes are written in.
   Writer w{song};
-  Opening(w, bySection[kOpening]);
-  CaveLight(w, bySection[kCaveLight]);
-  Heaving(w, bySection[kHeaving]);
-  Lens(w, bySection[kLens]);
-  CaveAgain(w, bySection[kCaveAgain]);
-  Swarm(w, bySection[kSwarm]);
-  Closing(w, bySection[kClosing]);
+  for (const SectionScore& score : Arrangement()) {
+    const std::vector<const Bar*>& bars = bySection[score.id];
+    for (int i = 0; i < static_cast<int>(bars.size()); ++i) {
+      Chord c;
+      ParseChord(score.chords[i], c);
+      for (const Part& p : score.parts)
+        if (Plays(p, i)) WritePart(w, p, bars, i, c);
+    }
+  }
   std::stable_sort(song.notes.begin(), song.notes.end(),
                    [](const Note& a, const Note& b) { return a.start < b.start; });
-  return song;
+  return true;
 }
 
 }  // namespace synth

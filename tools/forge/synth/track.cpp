@@ -48,7 +48,8 @@ bool MakeTrack(std::string& ogg, TrackStats* stats, std::string& error) {
   TrackStats local;
   TrackStats& st = stats ? *stats : local;
   auto t0 = Clock::now();
-  Song song = BuildSong();
+  Song song;
+  if (!BuildSong(song, error)) return false;
   Stereo mix;
   RenderMix(song, mix);
   st.renderSeconds = Since(t0);
