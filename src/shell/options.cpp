@@ -61,6 +61,7 @@ void PrintShowUsage(FILE* to) {
           "  --loop               play again from 0 at the end, until Escape\n"
           "  --mute               no sound: the show runs on its own clock\n"
           "  --vsync on|off       swap interval (default: the driver's)\n"
+          "  --data DIR           read Images/, Models/ and Music/ from DIR only\n"
           "  --help               this text\n"
           "  --version            the version\n"
           "\n"
@@ -75,7 +76,7 @@ void PrintShowUsage(FILE* to) {
 int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err) {
   enum {
     kFullscreen = 1000, kDesktop, kWindowed, kDisplay, kScale, kStart, kLoop, kMute, kVsync,
-    kHelp, kVersion
+    kData, kHelp, kVersion
   };
   static const option kLong[] = {
       {"fullscreen", no_argument, nullptr, kFullscreen},
@@ -87,6 +88,7 @@ int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err
       {"loop", no_argument, nullptr, kLoop},
       {"mute", no_argument, nullptr, kMute},
       {"vsync", required_argument, nullptr, kVsync},
+      {"data", required_argument, nullptr, kData},
       {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
@@ -157,6 +159,10 @@ int ParseShowOptions(int argc, char** argv, ShowOptions* o, FILE* out, FILE* err
         if (strcmp(v, "on") == 0) o->vsync = 1;
         else if (strcmp(v, "off") == 0) o->vsync = 0;
         else return Bad(err, "takes on or off, not", "--vsync", v);
+        break;
+      case kData:
+        if (!*v) return Bad(err, "takes a folder, not", "--data", v);
+        o->dataFolder = v;
         break;
       case kHelp:
       case kVersion: break;  // answered before parsing

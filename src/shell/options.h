@@ -18,6 +18,7 @@ struct ShowOptions {
   float scale = 1.0f;
   int32_t startMs = 0;    // --start SECONDS, in ms
   bool loop = false;
+  const char* dataFolder = nullptr;  // --data DIR (into argv); nullptr: the search
 };
 
 // Reads argv into *o. Returns -1 when the show should run, otherwise the exit

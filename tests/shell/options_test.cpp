@@ -63,7 +63,7 @@ TEST(ShowOptions, DefaultsAreTheShowsOwn) {
 
 TEST(ShowOptions, ReadsEveryOption) {
   Parsed p = Parse({"--windowed=800x600", "--display", "1", "--scale=0.5", "--start", "250",
-                    "--loop", "--mute", "--vsync", "off"});
+                    "--loop", "--mute", "--vsync", "off", "--data", "/srv/show"});
   ASSERT_EQ(-1, p.code) << p.err;
   EXPECT_EQ(ScreenMode::kWindowed, p.o.screen);
   EXPECT_EQ(800, p.o.windowWidth);
@@ -73,6 +73,7 @@ TEST(ShowOptions, ReadsEveryOption) {
   EXPECT_EQ(250000, p.o.startMs);
   EXPECT_TRUE(p.o.loop && p.o.mute);
   EXPECT_EQ(0, p.o.vsync);
+  EXPECT_STREQ("/srv/show", p.o.dataFolder);
 
   p = Parse({"--windowed", "--scale", "auto", "--start=45.5", "--vsync=on"});
   ASSERT_EQ(-1, p.code) << p.err;
@@ -80,6 +81,7 @@ TEST(ShowOptions, ReadsEveryOption) {
   EXPECT_TRUE(p.o.scaleAuto);
   EXPECT_EQ(45500, p.o.startMs);
   EXPECT_EQ(1, p.o.vsync);
+  EXPECT_EQ(nullptr, p.o.dataFolder);
   EXPECT_EQ(ScreenMode::kDesktop, Parse({"--desktop"}).o.screen);
 }
 
@@ -88,7 +90,8 @@ TEST(ShowOptions, BadInputExitsTwoNamingIt) {
       {"--nonsense"},        {"--windowed=800"},   {"--windowed=10x10"}, {"--display", "-1"},
       {"--display", "x"},    {"--scale", "9"},     {"--scale", "fast"},  {"--start", "303.6"},
       {"--start", "-1"},     {"--start", "1e"},    {"--vsync", "maybe"}, {"--start"},
-      {"--loop=yes"},        {"stray"},            {"--start", "--mute"},
+      {"--loop=yes"},        {"stray"},            {"--start", "--mute"}, {"--data"},
+      {"--data="},
   };
   for (const auto& args : bad) {
     Parsed p = Parse(args);

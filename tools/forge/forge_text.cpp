@@ -4,35 +4,75 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cerrno>  // program_invocation_short_name
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string>
+
+#ifndef MARVOKE_FONT
+#define MARVOKE_FONT ""
+#endif
+#ifndef MARVOKE_FONT_BOLD
+#define MARVOKE_FONT_BOLD ""
+#endif
 
 namespace {
 
-const char* kFontPaths[2] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                             "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"};
+// The regular and the bold face, as configured or as fontconfig finds them.
+const char* const kConfigured[2] = {MARVOKE_FONT, MARVOKE_FONT_BOLD};
+const char* const kPatterns[2] = {"DejaVu Sans:style=Book", "DejaVu Sans:style=Bold"};
 
-// One library and two faces for the whole run; the forge is single-threaded.
+// One library and two faces for the whole run; only the thread that forges
+// the images draws text.
 FT_Library library = nullptr;
 FT_Face faces[2] = {nullptr, nullptr};
 bool failed = false;
 
+// The font file for a face: the build's MARVOKE_FONT(_BOLD), else fc-match's
+// answer; "" when neither gives one.
+std::string FontFile(int i) {
+  if (*kConfigured[i]) return kConfigured[i];
+  const std::string command = std::string("fc-match -f '%{file}' '") + kPatterns[i] + "' 2>/dev/null";
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return "";
+  std::string file;
+  char buf[512];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) file.append(buf, n);
+  return pclose(p) == 0 ? file : "";
+}
+
 FT_Face Face(bool bold) {
   if (failed) return nullptr;
   if (!library && FT_Init_FreeType(&library) != 0) {
-    fprintf(stderr, "marvoke-forge: FreeType won't start\n");
+    fprintf(stderr, "%s: FreeType won't start\n", program_invocation_short_name);
     failed = true;
     return nullptr;
   }
   int i = bold ? 1 : 0;
-  if (!faces[i] && FT_New_Face(library, kFontPaths[i], 0, &faces[i]) != 0) {
-    fprintf(stderr, "marvoke-forge: can't load font %s (package fonts-dejavu-core)\n",
-            kFontPaths[i]);
+  if (faces[i]) return faces[i];
+  const std::string file = FontFile(i);
+  if (file.empty() || FT_New_Face(library, file.c_str(), 0, &faces[i]) != 0) {
+    fprintf(stderr,
+            "%s: can't load the font %s%s%s (DejaVu Sans: fonts-dejavu-core, dejavu-sans-fonts "
+            "or ttf-dejavu; or configure with -DMARVOKE_FONT%s=FILE)\n",
+            program_invocation_short_name, kPatterns[i], file.empty() ? "" : " from ",
+            file.c_str(), bold ? "_BOLD" : "");
     faces[i] = nullptr;
     failed = true;
     return nullptr;
   }
-  return faces[i];
+  // fontconfig offers a stand-in for a missing family; the pictures differ
+  // with any other font or version, so the file is always named.
+  const FT_Face f = faces[i];
+  fprintf(stderr, "%s: font %s %s from %s\n", program_invocation_short_name,
+          f->family_name ? f->family_name : "?", f->style_name ? f->style_name : "?",
+          file.c_str());
+  if (!f->family_name || strcmp(f->family_name, "DejaVu Sans") != 0)
+    fprintf(stderr, "%s: that is not DejaVu Sans: the pictures will not match the show's\n",
+            program_invocation_short_name);
+  return f;
 }
 
 }  // namespace

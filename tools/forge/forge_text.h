@@ -1,5 +1,6 @@
-// Text for the pictures, rendered with FreeType from the DejaVu font that the
-// install script brings (fonts-dejavu-core).
+// Text for the pictures, rendered with FreeType from DejaVu Sans, found
+// through fontconfig (fc-match) or named at configure time (MARVOKE_FONT,
+// MARVOKE_FONT_BOLD). The file used is named on standard error.
 #pragma once
 #include <string>
 #include <vector>

@@ -37,18 +37,10 @@ bool DataWasRead() {
   return false;
 }
 
-// Where the relative data paths resolve: --data's folder, else beside the tool.
-bool EnterDataFolder(const std::string& dataDir) {
-  if (dataDir.empty()) {
-    if (!EnterExecutableFolder())
-      fprintf(stderr, "Can't enter the executable's folder; reading data from here.\n");
-    return true;
-  }
-  if (chdir(dataDir.c_str()) != 0) {
-    fprintf(stderr, "%s: can't enter the data folder %s\n", kProgram, dataDir.c_str());
-    return false;
-  }
-  return true;
+// Where the relative data paths resolve: --data's folder (or
+// MARVOKE_DATA_DIR) alone, else the first of the searched folders holding the data.
+bool EnterShowData(const std::string& dataDir) {
+  return EnterDataFolder(dataDir.empty() ? nullptr : dataDir.c_str());
 }
 
 // The window's start-up on the headless backend: context, post texture, the
@@ -56,14 +48,12 @@ bool EnterDataFolder(const std::string& dataDir) {
 // Returns the exit code to stop with, or 0 to go on. The first line on
 // standard error names the platform, the device and the renderer.
 int StartShowHeadless(const RenderCommand& command) {
+  // The data first: without it there is nothing to open a context for.
+  if (!EnterShowData(command.dataDir)) return 1;
   HeadlessInfo info{};
   if (!OpenHeadless(screenWidth, screenHeight, &info, command.capture.gpu)) return 1;
   fprintf(stderr, "Headless GL on %s, %s: %s\n", info.platform, info.device, info.renderer);
   if (*info.skipped) fprintf(stderr, "Skipped:\n%s", info.skipped);
-  if (!EnterDataFolder(command.dataDir)) {
-    CloseHeadless();
-    return 1;
-  }
   return 0;
 }
 
@@ -96,7 +86,7 @@ int DrawCurveOf(const RenderCommand& command) {
     fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  if (!EnterDataFolder(command.dataDir)) return 1;
+  if (!EnterShowData(command.dataDir)) return 1;
   return WriteCurve(options, looks) ? 0 : 1;
 }
 
