@@ -160,7 +160,7 @@ TEST(Install, InstalledRendererDrawsTheBuildTreesFrame) {
   out.clear();
   const fs::path empty = in.root / "empty";
   fs::create_directories(empty);
-  EXPECT_EQ(1, RunCommandLine(env + "MARVOKE_DATA_DIR=" + empty.string() + " " +
+  EXPECT_EQ(1, RunCommandLine(env + "env MARVOKE_DATA_DIR=" + empty.string() + " " +
                                   (in.prefix / "bin/marvoke").string(),
                               &out))
       << out;
