@@ -20,3 +20,8 @@ bool CheckVideoSize(int width, int height, const std::string& pixFmt, std::strin
   }
   return true;
 }
+
+bool IsSegmentedCapture(const CaptureOptions& o) {
+  return !o.bench && o.curveOf.empty() &&
+         (!o.videoPath.empty() || o.jobs != 1 || o.segmentNumber > 0 || o.join || o.restart);
+}

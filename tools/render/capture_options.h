@@ -34,7 +34,19 @@ struct CaptureOptions {
   int32_t sheetEveryMs = 5000;  // --sheet-every MS
   int benchFrames = 120;        // --bench-frames N: frames measured per module window
   int gpu = -1;                 // --gpu N: headless device index, -1 for the first that works
+
+  // Segments (capture_segments.h): every --video capture, and any capture
+  // given one of these.
+  int jobs = 1;                  // --jobs N; 0 for --jobs auto
+  double segmentSeconds = 10.0;  // --segment-seconds S
+  int segmentNumber = 0;         // --segment I/N: only segment I (1-based) of N
+  int segmentCount = 0;
+  bool join = false;             // --join: assemble the finished segments
+  bool restart = false;          // --restart: drop an earlier capture's work folder
 };
+
+// Whether the capture goes through a work folder of segments.
+bool IsSegmentedCapture(const CaptureOptions& options);
 
 // Whether the encoder can take a WxH picture in this pixel format (4:2:0 and
 // 4:2:2 formats need even sizes); false with the reason otherwise.

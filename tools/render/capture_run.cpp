@@ -23,6 +23,7 @@
 #include "modules/modules.h"
 #include "progress.h"
 #include "render_options.h"
+#include "segments.h"
 #include "shell/capture.h"
 #include "core/gl.h"
 #include "core/present.h"
@@ -34,27 +35,27 @@ volatile sig_atomic_t stopRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
 
-// Ctrl-C and SIGTERM end the capture after the current frame; a second one
-// (SA_RESETHAND) kills as usual. The previous handlers come back afterwards.
-struct StopSignals {
-  struct sigaction oldInt, oldTerm;
-  StopSignals() {
-    stopRequested = 0;
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnStopSignal;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &oldInt);
-    sigaction(SIGTERM, &sa, &oldTerm);
-    // Closed pipes surface as write errors: on ffmpeg's stdin, stdout or the log.
-    signal(SIGPIPE, SIG_IGN);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
-  }
-};
+}  // namespace
+
+StopSignals::StopSignals() {
+  stopRequested = 0;
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = OnStopSignal;
+  sa.sa_flags = SA_RESETHAND;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, &oldInt);
+  sigaction(SIGTERM, &sa, &oldTerm);
+  // Closed pipes surface as write errors: on ffmpeg's stdin, stdout or the log.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+StopSignals::~StopSignals() {
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+}
+
+namespace {
 
 bool OutputClosed(FILE* log) {
   fflush(stdout);
@@ -67,29 +68,40 @@ bool MakeDir(const std::string& dir) {
   return false;
 }
 
-// Plays the show from 0 up to fromMs without keeping any frame, so module
-// clocks hold what they would have at fromMs.
-void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
-  int64_t count = PrerollFrameCount(o.fromMs, o.fps, o.prerollStepMs);
+}  // namespace
+
+void AdvanceShow(const CaptureOptions& o, const ShowHooks& hooks, ShowCursor* cursor,
+                 int64_t frame, FILE* log) {
+  // One sequence of music times: the pre-roll from 0 to --from (once a
+  // process), then the capture's own frames from the cursor to `frame`.
+  const int64_t before = cursor->begun ? 0 : PrerollFrameCount(o.fromMs, o.fps, o.prerollStepMs);
+  const int64_t from = cursor->begun ? cursor->nextFrame : 0;
+  const int64_t count = before + (frame > from ? frame - from : 0);
+  cursor->begun = true;
   if (count == 0) return;
-  if (o.prerollStepMs > 0)
+  const int32_t target = FrameTimeMs(o.fromMs, frame, o.fps);
+  if (frame == 0 && o.prerollStepMs > 0)
     fprintf(log,
             "Pre-roll: stepping the show from 0 to %.3f s without encoding, every %d ms "
             "(%" PRId64 " frames; module clocks follow in coarser steps than the capture).\n",
             o.fromMs * 0.001, o.prerollStepMs, count);
-  else
+  else if (frame == 0)
     fprintf(log,
             "Pre-roll: stepping the show from 0 to %.3f s without encoding at %s fps "
             "(%" PRId64 " frames, exact; --preroll-step MS is faster).\n",
             o.fromMs * 0.001, FormatFrameRate(o.fps).c_str(), count);
+  else
+    fprintf(log, "Pre-roll: stepping the show to %.3f s without encoding (%" PRId64 " frames).\n",
+            target * 0.001, count);
   Progress progress;
   BeginProgress(&progress, log, "Pre-roll", count);
   int64_t k = 0;
   int32_t t = 0;
   for (; k < count && !stopRequested; ++k) {
-    t = PrerollFrameTime(k, o.fps, o.prerollStepMs);
-    // The last one is drawn: some passes read what the frame before drew.
-    if (o.prerollDraw || k + 1 == count) {
+    t = k < before ? PrerollFrameTime(k, o.fps, o.prerollStepMs)
+                   : FrameTimeMs(o.fromMs, from + (k - before), o.fps);
+    // The last ones are drawn: some passes read what the frame before drew.
+    if (o.prerollDraw || k + kSegmentPrerollDrawn >= count) {
       hooks.drawFrame(t, hooks.user);
       SwapFrame();
     } else {
@@ -99,9 +111,10 @@ void Preroll(const CaptureOptions& o, const ShowHooks& hooks, FILE* log) {
     UpdateProgress(&progress, k + 1, t);
   }
   EndProgress(&progress, k, t);
+  cursor->nextFrame = frame;
 }
 
-}  // namespace
+bool CaptureStopRequested() { return stopRequested != 0; }
 
 double MusicSeconds(const std::string& path) {
   OggVorbis_File vf;
@@ -154,7 +167,8 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
   const bool measure = stats || !o.curvePath.empty();
   r->looks.clear();
 
-  Preroll(o, hooks, log);
+  ShowCursor cursor;
+  AdvanceShow(o, hooks, &cursor, 0, log);
 
   Encoder encoder;
   bool video = !o.videoPath.empty();

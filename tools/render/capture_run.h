@@ -2,6 +2,8 @@
 // offline renderer passes the show's own per-frame function (the one the
 // window's main loop calls) and tests can pass a stand-in.
 #pragma once
+#include <signal.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -31,6 +33,32 @@ struct CaptureResult {
   double encoderWaitSeconds = 0;  // of those, blocked handing frames to the encoder
   std::vector<FrameLook> looks;   // every frame's statistics, kept only for --curve
 };
+
+// Where the show's state stands in this process: not yet played, or played up
+// to (not including) frame nextFrame of the capture's grid.
+struct ShowCursor {
+  bool begun = false;
+  int64_t nextFrame = 0;
+};
+
+// Brings the show's state to just before the capture's frame `frame`: the
+// pre-roll from 0 to fromMs the first time, then the capture's frames from the
+// cursor on, each stepped without drawing but for the last kSegmentPrerollDrawn
+// (all with --preroll-draw). Nothing when the cursor is there already.
+void AdvanceShow(const CaptureOptions& options, const ShowHooks& hooks, ShowCursor* cursor,
+                 int64_t frame, FILE* log);
+
+// While one lives, Ctrl-C and SIGTERM ask the capture to stop after its
+// current frame; a second one (SA_RESETHAND) kills as usual. The previous
+// handlers come back afterwards.
+struct StopSignals {
+  struct sigaction oldInt, oldTerm;
+  StopSignals();
+  ~StopSignals();
+};
+
+// Whether a Ctrl-C or SIGTERM asked the running capture to stop.
+bool CaptureStopRequested();
 
 // The calling thread's CPU time in seconds.
 double ThreadCpuSeconds();

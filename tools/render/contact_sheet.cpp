@@ -1,6 +1,7 @@
 #include "contact_sheet.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "shell/capture.h"
 
@@ -63,15 +64,13 @@ void BeginSheet(ContactSheet* s, int frameWidth, int frameHeight, int cells) {
   s->rgb.assign(size_t(SheetWidth(*s)) * SheetHeight(*s) * 3, 0);
 }
 
-void AddSheetFrame(ContactSheet* s, const uint8_t* frame, int32_t musicMs) {
-  if (s->filled >= s->cells) return;
+std::vector<uint8_t> ShrinkSheetFrame(const ContactSheet& sheet, const uint8_t* frame) {
+  const ContactSheet* s = &sheet;
   int tw = s->frameWidth / s->shrink, th = s->frameHeight / s->shrink;
-  int width = SheetWidth(*s);
-  int cellX = s->filled % s->columns * tw;
-  int cellY = s->filled / s->columns * (th + s->labelHeight);
+  std::vector<uint8_t> thumb(size_t(tw) * th * 3);
   int n = s->shrink * s->shrink;
   for (int ty = 0; ty < th; ++ty) {
-    uint8_t* out = s->rgb.data() + (size_t(cellY + ty) * width + cellX) * 3;
+    uint8_t* out = thumb.data() + size_t(ty) * tw * 3;
     for (int tx = 0; tx < tw; ++tx) {
       int sum[3] = {0, 0, 0};
       for (int dy = 0; dy < s->shrink; ++dy) {
@@ -84,6 +83,18 @@ void AddSheetFrame(ContactSheet* s, const uint8_t* frame, int32_t musicMs) {
       for (int c = 0; c < 3; ++c) out[tx * 3 + c] = uint8_t((sum[c] + n / 2) / n);
     }
   }
+  return thumb;
+}
+
+void PlaceSheetCell(ContactSheet* s, const uint8_t* thumb, int32_t musicMs) {
+  if (s->filled >= s->cells) return;
+  int tw = s->frameWidth / s->shrink, th = s->frameHeight / s->shrink;
+  int width = SheetWidth(*s);
+  int cellX = s->filled % s->columns * tw;
+  int cellY = s->filled / s->columns * (th + s->labelHeight);
+  for (int ty = 0; ty < th; ++ty)
+    memcpy(s->rgb.data() + (size_t(cellY + ty) * width + cellX) * 3, thumb + size_t(ty) * tw * 3,
+           size_t(tw) * 3);
   // A grey strip under each picture keeps dark frames apart on the sheet.
   for (int y = cellY + th; y < cellY + th + s->labelHeight; ++y)
     for (int x = cellX; x < cellX + tw - 1; ++x)
@@ -91,6 +102,11 @@ void AddSheetFrame(ContactSheet* s, const uint8_t* frame, int32_t musicMs) {
   DrawSheetText(s->rgb.data(), width, SheetHeight(*s), cellX + 3, cellY + th + 2,
                 SheetTimeLabel(musicMs).c_str(), 2, 255, 255, 255);
   ++s->filled;
+}
+
+void AddSheetFrame(ContactSheet* s, const uint8_t* frame, int32_t musicMs) {
+  if (s->filled >= s->cells) return;
+  PlaceSheetCell(s, ShrinkSheetFrame(*s, frame).data(), musicMs);
 }
 
 bool WriteSheet(const ContactSheet& s, const std::string& path) {

@@ -18,6 +18,11 @@ struct ContactSheet {
 void BeginSheet(ContactSheet* sheet, int frameWidth, int frameHeight, int cells);
 // Box-filters a bottom-up RGB frame into the next cell and labels it with musicMs.
 void AddSheetFrame(ContactSheet* sheet, const uint8_t* frameRgbBottomUp, int32_t musicMs);
+// The two halves of AddSheetFrame, for a sheet made after the frames: the
+// thumbnail (frame / shrink, top row first), and its placement in the next cell
+// with the label.
+std::vector<uint8_t> ShrinkSheetFrame(const ContactSheet& sheet, const uint8_t* frameRgbBottomUp);
+void PlaceSheetCell(ContactSheet* sheet, const uint8_t* thumbnail, int32_t musicMs);
 int SheetWidth(const ContactSheet& sheet);
 int SheetHeight(const ContactSheet& sheet);
 bool WriteSheet(const ContactSheet& sheet, const std::string& path);

@@ -27,6 +27,35 @@ bool StartsWith(const std::string& text, const char* head) {
   return text.compare(0, strlen(head), head) == 0;
 }
 
+// The music's input and the stream maps: video from input 0, audio from 1.
+void AppendAudioInput(const EncoderSettings& s, std::vector<std::string>* a) {
+  const bool audio = !s.audioPath.empty();
+  if (audio) {
+    // Input-side seek and length: ffmpeg decodes up to the start and trims exactly.
+    char from[32];
+    snprintf(from, sizeof from, "%d.%03d", s.audioFromMs / 1000, s.audioFromMs % 1000);
+    a->insert(a->end(), {"-ss", from, "-t", FramesDurationText(s.frameCount, s.fps), "-i",
+                         s.audioPath});
+  }
+  a->insert(a->end(), {"-map", "0:v:0"});
+  if (audio) a->insert(a->end(), {"-map", "1:a:0"});
+}
+
+// The audio encoder and the file: the last arguments of every command.
+void AppendAudioOutput(const EncoderSettings& s, std::vector<std::string>* a) {
+  if (!s.audioPath.empty()) {
+    // 48 kHz as video sites and editors expect; AAC where the container
+    // takes it, Opus in WebM and Matroska. An interrupted capture has less
+    // video than the audio asked for: the shortest stream sets the file's end.
+    const bool opus = ContainerOf(s.outputPath) == Container::kWebm ||
+                      ContainerOf(s.outputPath) == Container::kMatroska;
+    a->insert(a->end(), {"-ar", "48000", "-c:a", opus ? "libopus" : "aac", "-b:a", "320k",
+                         "-shortest"});
+  }
+  // The index goes to the front once the capture ends, so players can stream it.
+  a->insert(a->end(), {"-movflags", "+faststart", s.outputPath});
+}
+
 }  // namespace
 
 Container ContainerOf(const std::string& path) {
@@ -86,16 +115,8 @@ std::vector<std::string> EncoderCommand(const EncoderSettings& s) {
   std::vector<std::string> a = {s.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y",
                                 "-f", "rawvideo", "-pix_fmt", s.rawFormat, "-video_size", size,
                                 "-framerate", FormatFrameRate(s.fps), "-i", "pipe:0"};
-  bool audio = !s.audioPath.empty();
-  if (audio) {
-    // Input-side seek and length: ffmpeg decodes up to the start and trims exactly.
-    char from[32];
-    snprintf(from, sizeof from, "%d.%03d", s.audioFromMs / 1000, s.audioFromMs % 1000);
-    a.insert(a.end(), {"-ss", from, "-t", FramesDurationText(s.frameCount, s.fps), "-i",
-                       s.audioPath});
-  }
-  a.insert(a.end(), {"-map", "0:v:0"});
-  if (audio) a.insert(a.end(), {"-map", "1:a:0"});
+  const bool audio = !s.audioPath.empty();
+  AppendAudioInput(s, &a);
   // The conversion itself uses the BT.709 matrix and limited range that
   // players assume for HD video, and the file says so; an RGB output format
   // is left as it is. The picture keeps its shape inside the asked size
@@ -124,17 +145,19 @@ std::vector<std::string> EncoderCommand(const EncoderSettings& s) {
     a.insert(a.end(), {"-preset", s.preset, "-crf", std::to_string(s.crf)});
   else if (s.codec == "libvpx-vp9" || s.codec == "libaom-av1")
     a.insert(a.end(), {"-crf", std::to_string(s.crf), "-b:v", "0"});
-  if (audio) {
-    // 48 kHz as video sites and editors expect; AAC where the container
-    // takes it, Opus in WebM and Matroska. An interrupted capture has less
-    // video than the audio asked for: the shortest stream sets the file's end.
-    const bool opus = ContainerOf(s.outputPath) == Container::kWebm ||
-                      ContainerOf(s.outputPath) == Container::kMatroska;
-    a.insert(a.end(), {"-ar", "48000", "-c:a", opus ? "libopus" : "aac", "-b:a", "320k",
-                       "-shortest"});
-  }
-  // The index goes to the front once the capture ends, so players can stream it.
-  a.insert(a.end(), {"-movflags", "+faststart", s.outputPath});
+  AppendAudioOutput(s, &a);
+  return a;
+}
+
+std::vector<std::string> JoinCommand(const EncoderSettings& s, const std::string& listPath) {
+  // The segments' streams as they are; the music is cut and encoded once, as
+  // a one-piece capture does.
+  std::vector<std::string> a = {s.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostats", "-y",
+                                "-f", "concat", "-safe", "0", "-i", listPath};
+  AppendAudioInput(s, &a);
+  a.insert(a.end(), {"-c:v", "copy"});
+  if (!s.audioPath.empty() && s.padAudio) a.insert(a.end(), {"-af", "apad"});
+  AppendAudioOutput(s, &a);
   return a;
 }
 
@@ -222,5 +245,40 @@ int FinishEncoder(Encoder* e) {
     }
   }
   e->pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunProgram(const std::vector<std::string>& command, std::string* output) {
+  std::vector<std::string> args = command;
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  int fds[2] = {-1, -1};
+  if (output && pipe2(fds, O_CLOEXEC) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (output) posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  pid_t pid = -1;
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (output) {
+    close(fds[1]);
+    if (rc == 0) {
+      output->clear();
+      char buffer[4096];
+      ssize_t n;
+      while ((n = read(fds[0], buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        output->append(buffer, size_t(n));
+      }
+    }
+    close(fds[0]);
+  }
+  if (rc != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

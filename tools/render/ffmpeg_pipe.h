@@ -56,6 +56,16 @@ VideoFit FitVideo(int frameWidth, int frameHeight, int outWidth, int outHeight);
 // The full ffmpeg command line for these settings (argv[0] included).
 std::vector<std::string> EncoderCommand(const EncoderSettings& settings);
 
+// The command that joins segment files listed for ffmpeg's concat demuxer in
+// listPath into settings.outputPath without re-encoding them, with the music
+// of the settings muxed once over the whole.
+std::vector<std::string> JoinCommand(const EncoderSettings& settings, const std::string& listPath);
+
+// Runs a command (argv[0] looked up in PATH) with standard input from
+// /dev/null and waits; its standard output is returned in *output when given.
+// The exit status, or -1 when it could not run or died on a signal.
+int RunProgram(const std::vector<std::string>& command, std::string* output);
+
 // Starts ffmpeg in its own process group, so a Ctrl-C on the terminal reaches
 // only the renderer, which then ends the stream properly. SIGPIPE is ignored
 // from here on: a dead encoder shows up as a failed write instead.

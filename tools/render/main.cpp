@@ -2,6 +2,8 @@
 // capture or measurements the command asks for.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include "assets/file_error.h"
 #include "capture_options.h"
 #include "capture_run.h"
+#include "capture_segments.h"
 #include "core/command_line.h"
 #include "core/gl.h"
 #include "core/present.h"
@@ -90,8 +93,107 @@ int DrawCurveOf(const RenderCommand& command) {
   return WriteCurve(options, looks) ? 0 : 1;
 }
 
+// The start-up of a capture on the headless backend, loading included.
+// Returns the exit code to stop with, or 0 with the show ready to draw.
+int StartCapture(const RenderCommand& command) {
+  if (int code = StartShowHeadless(command)) return code;
+  if (!command.loadingPngDir.empty()) HookLoadingFrames(command.loadingPngDir);
+  // The scale or window asked for is beyond this GL's limits (named by BeginShow).
+  if (!BeginShow(TickCount())) {
+    CloseHeadless();
+    return 2;
+  }
+  RunStartup();
+  if (!DataWasRead() || (!command.loadingPngDir.empty() && !ReportLoadingFrames())) {
+    CloseHeadless();
+    return 1;
+  }
+  PrintInitializationTime(TickCount(), stderr);
+  return 0;
+}
+
+// The outputs from a complete work folder, and the curve from its statistics.
+int JoinCapture(const CaptureOptions& options, WorkFolder* folder) {
+  std::vector<FrameLook> looks;
+  if (int code = JoinSegments(options, folder, &looks, stderr)) return code;
+  if (!options.curvePath.empty() && !WriteCurve(options, looks)) return 1;
+  if (!options.videoPath.empty())
+    fprintf(stderr, "Video: %s (%dx%d, %s)\n", options.videoPath.c_str(), options.outWidth,
+            options.outHeight, options.codec.c_str());
+  if (!options.pngDir.empty())
+    fprintf(stderr, "Frames: %s/frame_TTTTTT.png (T: music ms)\n", options.pngDir.c_str());
+  if (!options.sheetPath.empty()) fprintf(stderr, "Contact sheet: %s\n", options.sheetPath.c_str());
+  if (!options.statsPath.empty())
+    fprintf(stderr, "Frame statistics: %s\n", options.statsPath.c_str());
+  return 0;
+}
+
+// A capture through its work folder: one segment (--segment I/N), the join
+// (--join), or the whole capture, resumed from what the folder keeps and
+// rendered here (--jobs 1) or by child processes.
+int RunSegmentedCapture(RenderCommand& command, const char* program) {
+  CaptureOptions& o = command.capture;
+  const std::string data = LocateDataFolder(command.dataDir.empty() ? nullptr : command.dataDir.c_str());
+  if (data.empty()) return 1;
+  // The join runs where the command was started, and the children start there too.
+  if (o.musicPath == CaptureOptions().musicPath) o.musicPath = data + o.musicPath;
+  WorkFolder folder;
+  if (int code = OpenWorkFolder(o, data, &folder, stderr)) return code;
+  ShowHooks hooks;
+  hooks.drawFrame = CaptureDraw;
+
+  if (o.join) return JoinCapture(o, &folder);
+  std::vector<int> pending;
+  if (o.segmentNumber) {
+    std::string reason;
+    if (SegmentIsFinished(o, folder, o.segmentNumber, &reason)) {
+      fprintf(stderr, "Segment %d of %d is done already.\n", o.segmentNumber, o.segmentCount);
+      return 0;
+    }
+    if (!reason.empty())
+      fprintf(stderr, "Segment %d: %s; rendering it again.\n", o.segmentNumber, reason.c_str());
+    pending.push_back(o.segmentNumber);
+  } else {
+    const std::vector<int> done = FinishedSegments(o, folder, stderr);
+    if (!done.empty())
+      fprintf(stderr, "Resuming: %zu of %d segments done.\n", done.size(), folder.plan.count);
+    for (int i = 1; i <= folder.plan.count; ++i)
+      if (!std::binary_search(done.begin(), done.end(), i)) pending.push_back(i);
+  }
+  int jobs = o.segmentNumber ? 1 : o.jobs == 0 ? AutoJobs(stderr) : o.jobs;
+  if (jobs > int(pending.size())) jobs = int(pending.size());
+  if (jobs > 1) {
+    std::vector<std::string> args = {program};
+    args.insert(args.end(), command.segmentArgs.begin(), command.segmentArgs.end());
+    if (int code = RunSegmentJobs(o, args, folder, pending, jobs, stderr)) return code;
+  } else if (!pending.empty()) {
+    if (int code = StartCapture(command)) return code;
+    SegmentRunResult r;
+    const bool ok = RenderSegments(o, hooks, folder, pending, stderr, &r);
+    CloseHeadless();
+    if (r.framesDone > 0 && r.wallSeconds > 0)
+      fprintf(stderr, "%s %" PRId64 " frames in %d segment%s at %s fps: %.1f frames per second "
+                      "(%.1f s wall).\n",
+              r.interrupted ? "Stopped after" : "Rendered", r.framesDone, r.segmentsDone,
+              r.segmentsDone == 1 ? "" : "s", FormatFrameRate(o.fps).c_str(),
+              double(r.framesDone) / r.wallSeconds, r.wallSeconds);
+    if (!ok) return 1;
+    if (r.interrupted) {
+      const int done = int(FinishedSegments(o, folder, stderr).size());
+      fprintf(stderr, "Stopped: %d of %d segments done, kept in %s; the same command resumes.\n",
+              done, folder.plan.count, folder.dir.c_str());
+      return 130;
+    }
+  }
+  if (o.segmentNumber) {
+    fprintf(stderr, "Segment %d of %d is done.\n", o.segmentNumber, o.segmentCount);
+    return 0;
+  }
+  return JoinCapture(o, &folder);
+}
+
 // --video, --png DIR (every frame), --sheet, --stats, --curve, --bench.
-int RunCaptureMode(RenderCommand& command) {
+int RunCaptureMode(RenderCommand& command, const char* program) {
   CaptureOptions& options = command.capture;
   std::string error;
   if (!options.curveOf.empty()) return DrawCurveOf(command);
@@ -117,19 +219,8 @@ int RunCaptureMode(RenderCommand& command) {
     }
   }
   SetFrameLinesEnabled(command.lines);
-  if (int code = StartShowHeadless(command)) return code;
-  if (!command.loadingPngDir.empty()) HookLoadingFrames(command.loadingPngDir);
-  // The scale or window asked for is beyond this GL's limits (named by BeginShow).
-  if (!BeginShow(TickCount())) {
-    CloseHeadless();
-    return 2;
-  }
-  RunStartup();
-  if (!DataWasRead() || (!command.loadingPngDir.empty() && !ReportLoadingFrames())) {
-    CloseHeadless();
-    return 1;
-  }
-  PrintInitializationTime(TickCount(), stderr);
+  if (IsSegmentedCapture(options)) return RunSegmentedCapture(command, program);
+  if (int code = StartCapture(command)) return code;
 
   ShowHooks hooks;
   hooks.drawFrame = CaptureDraw;
@@ -207,5 +298,6 @@ int main(int argc, char** argv) {
   if (!o.musicPath.empty() && o.musicPath != CaptureOptions().musicPath)
     o.musicPath = AbsolutePath(o.musicPath.c_str());
 
-  return command.mode == RenderMode::kCapture ? RunCaptureMode(command) : RunFramesMode(command);
+  return command.mode == RenderMode::kCapture ? RunCaptureMode(command, argv[0])
+                                              : RunFramesMode(command);
 }

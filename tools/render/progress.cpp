@@ -23,8 +23,12 @@ std::string FormatProgress(int64_t done, int64_t total, int32_t showMs, double e
   }
   double fps = elapsed > 0 ? double(done) / elapsed : 0.0;
   char text[160];
-  snprintf(text, sizeof text, "%" PRId64 "/%" PRId64 " frames  show %.1f s  %.1f fps", done, total,
-           showMs * 0.001, fps);
+  // Segments rendered side by side have no one show time.
+  if (showMs >= 0)
+    snprintf(text, sizeof text, "%" PRId64 "/%" PRId64 " frames  show %.1f s  %.1f fps", done,
+             total, showMs * 0.001, fps);
+  else
+    snprintf(text, sizeof text, "%" PRId64 "/%" PRId64 " frames  %.1f fps", done, total, fps);
   line += text;
   if (done > 0 && done < total && fps > 0) {
     int64_t left = int64_t(double(total - done) / fps + 0.5);

@@ -25,6 +25,6 @@ void UpdateProgress(Progress* p, int64_t done, int32_t showMs);
 void EndProgress(Progress* p, int64_t done, int32_t showMs);
 
 // "[#####.....]  9105/18210 frames  show 151.7 s  42.3 fps  left 3:35"
-// (the bar only when barWidth > 0).
+// (the bar only when barWidth > 0; no show time when showMs < 0).
 std::string FormatProgress(int64_t done, int64_t total, int32_t showMs, double elapsedSeconds,
                            int barWidth);

@@ -99,13 +99,23 @@ const char kUsageTemplate[] =
     "  --no-audio           a video without sound\n"
     "  --bench              time a stretch of every module window\n"
     "  --bench-frames N     frames measured a window (default 120)\n"
-    "  --json               with --bench: the figures as JSON on standard output\n";
+    "  --json               with --bench: the figures as JSON on standard output\n"
+    "\n"
+    "Segments (every --video capture; others when one of these is given):\n"
+    "  --jobs N             render N segments at once, each in a process of its\n"
+    "                       own; auto picks by the machine (default 1)\n"
+    "  --segment-seconds S  segment length in seconds of show (default 10)\n"
+    "  --segment I/N        render only segment I of N into the work folder\n"
+    "  --join               assemble the finished segments into the outputs\n"
+    "  --restart            drop an earlier capture's work folder and begin again\n"
+    "  The work folder FILE.parts/ beside the first output keeps the finished\n"
+    "  segments: the same command again after a stop resumes.\n";
 
 enum : int {
   kScale = 1000, kWindow, kFrame, kFps, kGpu, kData, kLines, kAt, kLoadingPng, kBenchEffects,
   kVideo, kPng, kSheet, kSheetEvery, kStats, kCurve, kCurveOf, kFrom, kTo, kPrerollStep,
   kPrerollDraw, kSize, kCodec, kPixFmt, kCrf, kPreset, kMusic, kNoAudio, kBench, kBenchFrames,
-  kJson, kHelp, kVersion
+  kJson, kJobs, kSegmentSeconds, kSegment, kJoin, kRestart, kHelp, kVersion
 };
 
 const option kLong[] = {
@@ -140,6 +150,11 @@ const option kLong[] = {
     {"bench", no_argument, nullptr, kBench},
     {"bench-frames", required_argument, nullptr, kBenchFrames},
     {"json", no_argument, nullptr, kJson},
+    {"jobs", required_argument, nullptr, kJobs},
+    {"segment-seconds", required_argument, nullptr, kSegmentSeconds},
+    {"segment", required_argument, nullptr, kSegment},
+    {"join", no_argument, nullptr, kJoin},
+    {"restart", no_argument, nullptr, kRestart},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -172,6 +187,11 @@ bool CheckCombination(RenderCommand* c, bool atGiven, bool sizeGiven, std::strin
   c->mode = captureOut || o.bench || !o.curveOf.empty() ? RenderMode::kCapture
                                                          : RenderMode::kFrames;
   if (c->mode == RenderMode::kFrames) {
+    if (o.jobs != 1 || o.segmentNumber || o.join || o.restart) {
+      *error = "--jobs, --segment, --join and --restart go with a capture: --video, --png DIR, "
+               "--sheet, --stats or --curve";
+      return false;
+    }
     if (sizeGiven || o.json) {
       *error = sizeGiven ? "--size scales the encoded video and needs --video"
                          : "--json goes with --bench";
@@ -203,6 +223,19 @@ bool CheckCombination(RenderCommand* c, bool atGiven, bool sizeGiven, std::strin
   }
   if (o.toMs <= o.fromMs) {
     *error = "--to must be after --from";
+    return false;
+  }
+  if (o.bench && (o.jobs != 1 || o.segmentNumber || o.join || o.restart)) {
+    *error = "--bench times one process; --jobs, --segment, --join and --restart capture";
+    return false;
+  }
+  if (o.segmentNumber && o.join) {
+    *error = "--segment renders one segment and --join assembles them: give one";
+    return false;
+  }
+  if ((o.segmentNumber || o.join) && (o.jobs != 1 || o.restart)) {
+    *error = std::string(o.join ? "--join" : "--segment") +
+             " works on the folder as it is: --jobs and --restart go with a whole capture";
     return false;
   }
   if (sizeGiven && o.videoPath.empty()) {
@@ -250,10 +283,16 @@ bool ParseRenderCommand(int argc, char** argv, RenderCommand* c, std::string* er
   const char* frameName = nullptr;
   optind = 0;  // a full rescan, so tests can parse more than once
   opterr = 0;  // our own messages
+  c->segmentArgs.clear();
   for (;;) {
     int index = -1;
+    const int start = optind ? optind : 1;
     const int opt = getopt_long(argc, argv, ":", kLong, &index);
     if (opt == -1) break;
+    // What a segment's own process is given: the line as it stands, less what
+    // only the whole capture does.
+    if (opt != kJobs && opt != kRestart && opt != kJoin && opt != kSegment)
+      for (int i = start; i < optind && i < argc; ++i) c->segmentArgs.push_back(argv[i]);
     // The option's own name: argv[optind - 1] is its value when one was taken.
     char name[64];
     if (index >= 0)
@@ -375,6 +414,40 @@ bool ParseRenderCommand(int argc, char** argv, RenderCommand* c, std::string* er
         }
         o.benchFrames = int(n);
         break;
+      case kJobs:
+        if (!strcmp(v, "auto")) {
+          o.jobs = 0;
+        } else if (!ParseInt(v, 1, 256, &n)) {
+          Fail(error, "--jobs takes 1 to 256 or auto, not " + Quoted(v));
+        } else {
+          o.jobs = int(n);
+        }
+        break;
+      case kSegmentSeconds: {
+        char* end = nullptr;
+        errno = 0;
+        double seconds = strtod(v, &end);
+        if (errno || end == v || *end || !(seconds >= 0.01 && seconds <= 3600)) {
+          Fail(error, "--segment-seconds takes 0.01 to 3600, not " + Quoted(v));
+          break;
+        }
+        o.segmentSeconds = seconds;
+        break;
+      }
+      case kSegment: {
+        const char* slash = strchr(v, '/');
+        long i = 0, count = 0;
+        if (!slash || !ParseInt(std::string(v, size_t(slash - v)).c_str(), 1, 1000000, &i) ||
+            !ParseInt(slash + 1, 1, 1000000, &count) || i > count) {
+          Fail(error, "--segment takes I/N with 1 <= I <= N, not " + Quoted(v));
+          break;
+        }
+        o.segmentNumber = int(i);
+        o.segmentCount = int(count);
+        break;
+      }
+      case kJoin: o.join = true; break;
+      case kRestart: o.restart = true; break;
       case kHelp:
       case kVersion: break;  // answered before parsing
       default:

@@ -42,6 +42,10 @@ struct RenderCommand {
   // Capture mode; fps and gpu hold in both modes. --png DIR without --at is
   // capture.pngDir, with --at the single frames' folder.
   CaptureOptions capture;
+
+  // The options as given, less --jobs, --restart, --join and --segment: a
+  // segment's process gets these and its own --segment I/N.
+  std::vector<std::string> segmentArgs;
 };
 
 // Parses argv[1..] (--help and --version are looked for by the caller
