@@ -55,10 +55,10 @@ int Wait(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(CaptureBinary, CtrlCLeavesAPlayableVideo) {
+TEST(CaptureBinary, CtrlCKeepsTheFinishedSegments) {
   std::string dir = TestDir("binary-interrupt");
   int err = -1;
-  // One frame a second over the whole show: long enough to interrupt.
+  // One frame a second over the whole show (31 segments of 10 frames): long enough to interrupt.
   pid_t pid = Spawn({"--video", dir + "/cut.mp4", "--fps", "1", "--size", "128x96"}, &err);
   ASSERT_GT(pid, 0);
   std::string log;
@@ -77,10 +77,15 @@ TEST(CaptureBinary, CtrlCLeavesAPlayableVideo) {
   ASSERT_TRUE(sent) << log;
   EXPECT_EQ(code, 130) << log;
   EXPECT_NE(log.find("Stopped after"), std::string::npos) << log;
+  EXPECT_NE(log.find("segments done, kept in " + dir + "/cut.mp4.parts"), std::string::npos)
+      << log;
+  // Nothing joined, the finished segments recorded, nothing half written left.
+  EXPECT_EQ(access((dir + "/cut.mp4").c_str(), F_OK), -1);
+  EXPECT_EQ(access((dir + "/cut.mp4.parts/seg_0003.txt").c_str(), F_OK), 0) << log;
+  EXPECT_EQ(RunCommand("ls '" + dir + "/cut.mp4.parts' | grep -c tmp-"), "0\n");
   ProbedStream video, audio;
-  ProbeMedia(dir + "/cut.mp4", &video, &audio);
-  EXPECT_GE(video.frames, 30);
-  EXPECT_LT(video.frames, 304);
+  ProbeMedia(dir + "/cut.mp4.parts/seg_0001.mp4", &video, &audio);
+  EXPECT_EQ(video.frames, 10);
 }
 
 std::string ReadAll(int fd) {
