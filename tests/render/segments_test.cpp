@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "capture_run.h"
 #include "render_options.h"
 #include "render_test_util.h"
 #include "segments.h"
@@ -38,6 +39,18 @@ TEST(SegmentPlan, CutsTheCaptureIntoWholeFramesWithoutAGap) {
   EXPECT_EQ(PlanSegments(1000, ntsc, 3.0).framesPerSegment, 180);
   // Segments shorter than a frame are one frame long.
   EXPECT_EQ(PlanSegments(5, fps, 0.001).count, 5);
+}
+
+TEST(SegmentPreroll, DrawsTheZoomIntoTheLensWindowForSegmentsInsideIt) {
+  // What the zoom into module C leaves in the shared target shows to the window's end.
+  for (int32_t target : {90500, 100000, 146999}) {
+    EXPECT_FALSE(PrerollDrawsFrame(90000, target));
+    EXPECT_TRUE(PrerollDrawsFrame(90001, target));
+    EXPECT_TRUE(PrerollDrawsFrame(90799, target));
+    EXPECT_FALSE(PrerollDrawsFrame(90800, target));
+  }
+  // Elsewhere the frame before a segment is enough.
+  for (int32_t target : {45000, 147000, 250000}) EXPECT_FALSE(PrerollDrawsFrame(90400, target));
 }
 
 SegmentRecord SampleRecord() {
@@ -145,10 +158,12 @@ TEST(SegmentOptions, AreCheckedAndTheChildrenGetTheRestOfTheLine) {
 
 const std::string kRender = std::string(MARVOKE_BUILD_DIR) + "/marvoke-render";
 
-// A 20 s capture across the cut at 30 s, small and slow enough for a test, lossless.
+// A 20 s capture across the zoom into the lens at 90.5 s (segments starting
+// inside its window pre-roll from the fade), small and slow enough for a test,
+// lossless.
 std::vector<std::string> Capture(const std::string& video) {
-  return {"--window", "320x240", "--scale", "0.25", "--fps", "10", "--from", "20000",
-          "--to", "40000", "--crf", "0", "--video", video};
+  return {"--window", "320x240", "--scale", "0.25", "--fps", "10", "--from", "82000",
+          "--to", "102000", "--crf", "0", "--video", video};
 }
 
 std::string Line(const std::vector<std::string>& args) {
@@ -207,8 +222,8 @@ TEST(SegmentCapture, JobsAndSegmentsDecodeToTheOnePieceFrames) {
   const std::string dir = TestDir("segments-jobs");
   std::string log;
   // The frames as the capture without segments draws them...
-  ASSERT_EQ(Render({"--window", "320x240", "--scale", "0.25", "--fps", "10", "--from", "20000",
-                    "--to", "40000", "--png", dir + "/whole"}, &log), 0) << log;
+  ASSERT_EQ(Render({"--window", "320x240", "--scale", "0.25", "--fps", "10", "--from", "82000",
+                    "--to", "102000", "--png", dir + "/whole"}, &log), 0) << log;
   // ... and the video in one segment, then in 3 s segments by two processes.
   ASSERT_EQ(Render(With(Capture(dir + "/one.mp4"), {"--segment-seconds", "100"}), &log), 0) << log;
   ASSERT_EQ(Render(With(Capture(dir + "/jobs.mp4"),

@@ -70,6 +70,22 @@ bool MakeDir(const std::string& dir) {
 
 }  // namespace
 
+bool PrerollDrawsFrame(int32_t frameMs, int32_t targetMs) {
+  int32_t windows = 0, fades = 0;
+  const ShowWindow* w = ShowWindows(&windows);
+  const ShowFade* f = ShowFades(&fades);
+  for (int32_t i = 0; i < windows; ++i) {
+    if (targetMs < w[i].fromMs || targetMs >= w[i].toMs) continue;
+    // What a zoom fade into the window leaves in the shared target's
+    // textures shows in the window's frames to its end.
+    for (int32_t j = 0; j < fades; ++j)
+      if (f[j].kind == kFadeZoom && f[j].toMs >= w[i].fromMs && f[j].fromMs < w[i].toMs &&
+          frameMs >= f[j].fromMs && frameMs < f[j].toMs)
+        return true;
+  }
+  return false;
+}
+
 void AdvanceShow(const CaptureOptions& o, const ShowHooks& hooks, ShowCursor* cursor,
                  int64_t frame, FILE* log) {
   // One sequence of music times: the pre-roll from 0 to --from (once a
@@ -101,7 +117,7 @@ void AdvanceShow(const CaptureOptions& o, const ShowHooks& hooks, ShowCursor* cu
     t = k < before ? PrerollFrameTime(k, o.fps, o.prerollStepMs)
                    : FrameTimeMs(o.fromMs, from + (k - before), o.fps);
     // The last ones are drawn: some passes read what the frame before drew.
-    if (o.prerollDraw || k + kSegmentPrerollDrawn >= count) {
+    if (o.prerollDraw || k + kSegmentPrerollDrawn >= count || PrerollDrawsFrame(t, target)) {
       hooks.drawFrame(t, hooks.user);
       SwapFrame();
     } else {

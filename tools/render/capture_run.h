@@ -41,10 +41,18 @@ struct ShowCursor {
   int64_t nextFrame = 0;
 };
 
+// Whether a pre-roll to targetMs draws its frame at frameMs besides the last
+// kSegmentPrerollDrawn: the frames of a zoom fade into the target's window
+// (the cut into module C), since what the fade leaves in the shared target's
+// textures shows in that window's frames to its end. Found by comparing a
+// segment boundary in every window with a capture in one piece.
+bool PrerollDrawsFrame(int32_t frameMs, int32_t targetMs);
+
 // Brings the show's state to just before the capture's frame `frame`: the
 // pre-roll from 0 to fromMs the first time, then the capture's frames from the
 // cursor on, each stepped without drawing but for the last kSegmentPrerollDrawn
-// (all with --preroll-draw). Nothing when the cursor is there already.
+// and those PrerollDrawsFrame names (all with --preroll-draw). Nothing when
+// the cursor is there already.
 void AdvanceShow(const CaptureOptions& options, const ShowHooks& hooks, ShowCursor* cursor,
                  int64_t frame, FILE* log);
 

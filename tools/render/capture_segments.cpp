@@ -513,10 +513,13 @@ bool RenderSegments(const CaptureOptions& o, const ShowHooks& hooks, const WorkF
 int AutoJobs(FILE* log) {
   long cores = sysconf(_SC_NPROCESSORS_ONLN);
   if (cores < 1) cores = 1;
-  // A software GL draws each frame on every core already; a second process
-  // fills the time one spends on its own thread (the modules, the vertex
-  // path, the read-back). Beyond that they would only share the same cores.
-  int jobs = cores >= 2 ? 2 : 1;
+  // Each process spends part of its frame on one thread of its own (the
+  // modules, the vertex path, the read-back and the encoder's pipe) while the
+  // GL draws on all the cores (llvmpipe) or on the device; a second process
+  // fills that time even on two cores. With more cores, one process for every
+  // two keeps the pixel work on as many threads without crowding them out.
+  int jobs = cores < 2 ? 1 : cores < 4 ? 2 : int(cores / 2);
+  if (jobs > 16) jobs = 16;
   fprintf(log, "--jobs auto: %d job%s (%ld core%s).\n", jobs, jobs == 1 ? "" : "s", cores,
           cores == 1 ? "" : "s");
   return jobs;

@@ -178,6 +178,11 @@ int RunSegmentedCapture(RenderCommand& command, const char* program) {
               r.segmentsDone == 1 ? "" : "s", FormatFrameRate(o.fps).c_str(),
               double(r.framesDone) / r.wallSeconds, r.wallSeconds);
     if (!ok) return 1;
+    if (r.interrupted && o.segmentNumber) {
+      // Other processes may be writing theirs: this one looks at its own alone.
+      fprintf(stderr, "Stopped: segment %d is left for a later run.\n", o.segmentNumber);
+      return 130;
+    }
     if (r.interrupted) {
       const int done = int(FinishedSegments(o, folder, stderr).size());
       fprintf(stderr, "Stopped: %d of %d segments done, kept in %s; the same command resumes.\n",
