@@ -144,6 +144,8 @@ TEST(Progress, LineShowsFramesShowTimeRateAndTimeLeft) {
   EXPECT_EQ(line, "[#####.....]  600/1200 frames  show 10.0 s  30.0 fps  left 0:20");
   EXPECT_EQ(FormatProgress(1200, 1200, 20000, 40.0, 0), "1200/1200 frames  show 20.0 s  30.0 fps");
   EXPECT_EQ(FormatProgress(0, 100, 0, 0.0, 4), "[....]  0/100 frames  show 0.0 s  0.0 fps");
+  // Segments drawn side by side have no one show time.
+  EXPECT_EQ(FormatProgress(50, 100, -1, 10.0, 0), "50/100 frames  5.0 fps  left 0:10");
 }
 
 TEST(Progress, PlainOutputPrintsOneLinePerTenth) {

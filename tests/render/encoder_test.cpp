@@ -95,6 +95,27 @@ TEST(EncoderCommand, FlipsAndCutsTheAudioToTheFrames) {
   EXPECT_NE(line.find("pad=1280:720:160:0:black,setsar=1"), std::string::npos) << line;
 }
 
+TEST(EncoderCommand, TheJoinCopiesTheSegmentsAndCutsTheMusicAsOnePieceWould) {
+  EncoderSettings s;
+  s.outputPath = "out.mp4";
+  s.fps.num = 60000;
+  s.fps.den = 1001;
+  s.audioPath = "Music/quendel2b.ogg";
+  s.audioFromMs = 90500;
+  s.frameCount = 60;
+  std::string join, encode;
+  for (const std::string& a : JoinCommand(s, "parts/join.txt")) join += a + " ";
+  for (const std::string& a : EncoderCommand(s)) encode += a + " ";
+  EXPECT_NE(join.find("-f concat -safe 0 -i parts/join.txt -ss 90.500 -t 1.001000 -i "
+                      "Music/quendel2b.ogg -map 0:v:0 -map 1:a:0 -c:v copy"),
+            std::string::npos) << join;
+  // The music's encoding and the file's end are the one-piece capture's own.
+  const std::string tail = "-ar 48000 -c:a aac -b:a 320k -shortest -movflags +faststart out.mp4 ";
+  EXPECT_EQ(join.substr(join.size() - tail.size()), tail) << join;
+  EXPECT_EQ(encode.substr(encode.size() - tail.size()), tail) << encode;
+  EXPECT_EQ(join.find("-vf"), std::string::npos) << "nothing is encoded again: " << join;
+}
+
 TEST(EncoderCommand, PicturesKeepTheirShapeInAnySize) {
   const struct {
     int fw, fh, ow, oh;

@@ -141,6 +141,11 @@ TEST(SegmentOptions, AreCheckedAndTheChildrenGetTheRestOfTheLine) {
   ASSERT_TRUE(Parse({"--video", "a.mp4", "--segment", "3/7"}, &c, &error)) << error;
   EXPECT_EQ(c.capture.segmentNumber, 3);
   EXPECT_EQ(c.capture.segmentCount, 7);
+  // Frames alone stay one piece unless a segment option asks.
+  ASSERT_TRUE(Parse({"--png", "d"}, &c, &error)) << error;
+  EXPECT_FALSE(IsSegmentedCapture(c.capture));
+  ASSERT_TRUE(Parse({"--png", "d", "--jobs", "1"}, &c, &error)) << error;
+  EXPECT_TRUE(IsSegmentedCapture(c.capture));
   for (const auto& bad : std::vector<std::vector<std::string>>{
            {"--video", "a.mp4", "--segment", "8/7"},
            {"--video", "a.mp4", "--segment", "0/7"},
@@ -150,8 +155,27 @@ TEST(SegmentOptions, AreCheckedAndTheChildrenGetTheRestOfTheLine) {
            {"--video", "a.mp4", "--segment", "1/2", "--join"},
            {"--video", "a.mp4", "--join", "--jobs", "2"},
            {"--bench", "--jobs", "2"},
-           {"--jobs", "2"}})
+           {"--jobs", "2"},
+           {"--at", "1000", "--png", "d", "--segment-seconds", "5"}})
     EXPECT_FALSE(Parse(bad, &c, &error)) << bad.back();
+}
+
+TEST(SegmentFiles, AnAtomicWriteLeavesTheWholeFileAndNoTemporary) {
+  const std::string dir = TestDir("segments-files");
+  std::string error, text;
+  ASSERT_TRUE(WriteFileAtomically(dir + "/a.txt", "first", &error)) << error;
+  ASSERT_TRUE(WriteFileAtomically(dir + "/a.txt", std::string("sec\0ond", 7), &error)) << error;
+  ASSERT_TRUE(ReadWholeFile(dir + "/a.txt", &text));
+  EXPECT_EQ(text, std::string("sec\0ond", 7));
+  EXPECT_EQ(RunCommand("ls '" + dir + "'"), "a.txt\n");
+  uint64_t hash = 0;
+  int64_t bytes = 0;
+  ASSERT_TRUE(HashFile(dir + "/a.txt", &hash, &bytes));
+  EXPECT_EQ(bytes, 7);
+  EXPECT_EQ(hash, HashBytes(text.data(), text.size()));
+  EXPECT_FALSE(HashFile(dir + "/none", &hash, &bytes));
+  EXPECT_FALSE(WriteFileAtomically(dir + "/no/such/folder", "x", &error));
+  EXPECT_NE(error.find("can't write"), std::string::npos) << error;
 }
 
 // --- The binary -------------------------------------------------------------
@@ -310,8 +334,36 @@ TEST(SegmentCapture, AFarmRendersEachSegmentAndTheJoinAssemblesThem) {
   int status = 0;
   log = RunCommand("seq 1 4 | xargs -P 2 -I{} " + Line(args) + " --segment {}/4 2>&1", &status);
   ASSERT_EQ(status, 0) << log;
+  // A batch system's rerun of a finished segment does nothing.
+  EXPECT_EQ(Render(With(args, {"--segment", "2/4"}), &log), 0) << log;
+  EXPECT_NE(log.find("Segment 2 of 4 is done already."), std::string::npos) << log;
   ASSERT_EQ(Render(With(args, {"--join"}), &log), 0) << log;
   EXPECT_EQ(FrameMd5(video), FrameMd5(dir + "/whole.mp4"));
+}
+
+TEST(SegmentCapture, StatisticsAndTheSheetAreJoinedAsOnePieceWritesThem) {
+  const std::string dir = TestDir("segments-side");
+  const std::vector<std::string> range = {"--window", "320x240", "--scale", "0.25", "--fps", "10",
+                                          "--from", "28000", "--to", "36000", "--sheet-every",
+                                          "1500"};
+  std::string log;
+  ASSERT_EQ(Render(With(range, {"--stats", dir + "/one.csv", "--sheet", dir + "/one.png"}), &log),
+            0) << log;
+  // The folder is locked while a capture runs: a second command on it is refused.
+  const std::string parts = dir + "/jobs.csv.parts";
+  RunCommand("mkdir -p '" + parts + "'");
+  const std::vector<std::string> jobs =
+      With(range, {"--stats", dir + "/jobs.csv", "--sheet", dir + "/jobs.png", "--jobs", "2",
+                   "--segment-seconds", "2"});
+  int status = 0;
+  log = RunCommand("flock '" + parts + "/lock' " + Line(jobs) + " 2>&1", &status);
+  EXPECT_EQ(status, 1) << log;
+  EXPECT_NE(log.find("is in use by another capture"), std::string::npos) << log;
+
+  ASSERT_EQ(Render(jobs, &log), 0) << log;
+  EXPECT_EQ(RunCommand("cmp '" + dir + "/one.csv' '" + dir + "/jobs.csv' && echo same"), "same\n");
+  EXPECT_EQ(RunCommand("cmp '" + dir + "/one.png' '" + dir + "/jobs.png' && echo same"), "same\n");
+  EXPECT_EQ(RunCommand("wc -l < '" + dir + "/jobs.csv'"), "81\n");  // header and 80 frames
 }
 
 }  // namespace

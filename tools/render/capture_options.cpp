@@ -23,5 +23,5 @@ bool CheckVideoSize(int width, int height, const std::string& pixFmt, std::strin
 
 bool IsSegmentedCapture(const CaptureOptions& o) {
   return !o.bench && o.curveOf.empty() &&
-         (!o.videoPath.empty() || o.jobs != 1 || o.segmentNumber > 0 || o.join || o.restart);
+         (!o.videoPath.empty() || o.segmentsAsked);
 }

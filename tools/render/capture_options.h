@@ -43,6 +43,7 @@ struct CaptureOptions {
   int segmentCount = 0;
   bool join = false;             // --join: assemble the finished segments
   bool restart = false;          // --restart: drop an earlier capture's work folder
+  bool segmentsAsked = false;    // any of the five above given
 };
 
 // Whether the capture goes through a work folder of segments.

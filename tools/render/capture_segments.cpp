@@ -513,12 +513,13 @@ bool RenderSegments(const CaptureOptions& o, const ShowHooks& hooks, const WorkF
 int AutoJobs(FILE* log) {
   long cores = sysconf(_SC_NPROCESSORS_ONLN);
   if (cores < 1) cores = 1;
-  // Each process spends part of its frame on one thread of its own (the
-  // modules, the vertex path, the read-back and the encoder's pipe) while the
-  // GL draws on all the cores (llvmpipe) or on the device; a second process
-  // fills that time even on two cores. With more cores, one process for every
-  // two keeps the pixel work on as many threads without crowding them out.
-  int jobs = cores < 2 ? 1 : cores < 4 ? 2 : int(cores / 2);
+  // A software GL already draws each frame on every core: on two cores a
+  // second process gained nothing at scale 1 (6.03 against 5.95 frames a
+  // second) and lost at 0.5 (12.7 against 13.8), its loading and pre-roll
+  // costing more than the single-threaded share of the frame it overlaps.
+  // With more cores that share (the modules, the vertex path, the read-back)
+  // bounds one process, so one process for every four cores.
+  int jobs = cores < 8 ? 1 : int(cores / 4);  // one for every four, at least one
   if (jobs > 16) jobs = 16;
   fprintf(log, "--jobs auto: %d job%s (%ld core%s).\n", jobs, jobs == 1 ? "" : "s", cores,
           cores == 1 ? "" : "s");

@@ -101,7 +101,8 @@ const char kUsageTemplate[] =
     "  --bench-frames N     frames measured a window (default 120)\n"
     "  --json               with --bench: the figures as JSON on standard output\n"
     "\n"
-    "Segments (every --video capture; others when one of these is given):\n"
+    "Segments (every --video capture; --png, --stats and --sheet ones when one\n"
+    "of these is given):\n"
     "  --jobs N             render N segments at once, each in a process of its\n"
     "                       own; auto picks by the machine (default 1)\n"
     "  --segment-seconds S  segment length in seconds of show (default 10)\n"
@@ -187,9 +188,9 @@ bool CheckCombination(RenderCommand* c, bool atGiven, bool sizeGiven, std::strin
   c->mode = captureOut || o.bench || !o.curveOf.empty() ? RenderMode::kCapture
                                                          : RenderMode::kFrames;
   if (c->mode == RenderMode::kFrames) {
-    if (o.jobs != 1 || o.segmentNumber || o.join || o.restart) {
-      *error = "--jobs, --segment, --join and --restart go with a capture: --video, --png DIR, "
-               "--sheet, --stats or --curve";
+    if (o.segmentsAsked) {
+      *error = "--jobs, --segment-seconds, --segment, --join and --restart go with a capture: "
+               "--video, --png DIR, --sheet, --stats or --curve";
       return false;
     }
     if (sizeGiven || o.json) {
@@ -225,8 +226,9 @@ bool CheckCombination(RenderCommand* c, bool atGiven, bool sizeGiven, std::strin
     *error = "--to must be after --from";
     return false;
   }
-  if (o.bench && (o.jobs != 1 || o.segmentNumber || o.join || o.restart)) {
-    *error = "--bench times one process; --jobs, --segment, --join and --restart capture";
+  if (o.bench && o.segmentsAsked) {
+    *error = "--bench times one process; --jobs, --segment-seconds, --segment, --join and "
+             "--restart capture";
     return false;
   }
   if (o.segmentNumber && o.join) {
@@ -308,6 +310,9 @@ bool ParseRenderCommand(int argc, char** argv, RenderCommand* c, std::string* er
       continue;
     }
     long n = 0;
+    if (opt == kJobs || opt == kSegmentSeconds || opt == kSegment || opt == kJoin ||
+        opt == kRestart)
+      o.segmentsAsked = true;
     switch (opt) {
       case kScale: {
         float scale = 1.0f;
