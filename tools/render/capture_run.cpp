@@ -189,30 +189,9 @@ bool RunCapture(const CaptureOptions& o, const ShowHooks& hooks, FILE* log, Capt
   Encoder encoder;
   bool video = !o.videoPath.empty();
   if (video && !stopRequested) {
-    EncoderSettings s;
-    s.outputPath = o.videoPath;
-    s.frameWidth = width;
-    s.frameHeight = height;
-    s.outWidth = o.outWidth;
-    s.outHeight = o.outHeight;
-    s.fps = o.fps;
-    s.codec = o.codec;
-    s.pixFmt = o.pixFmt;
-    s.crf = o.crf;
-    s.preset = o.preset;
-    s.audioFromMs = o.fromMs;
+    EncoderSettings s = CaptureEncoderSettings(o, width, height);
     s.frameCount = r->framesPlanned;
-    if (!o.musicPath.empty()) {
-      double seconds = MusicSeconds(o.musicPath);
-      if (seconds > 0) {
-        s.audioPath = o.musicPath;
-        s.padAudio = seconds * 1000.0 < FrameTimeMs(o.fromMs, r->framesPlanned, o.fps);
-        if (s.padAudio)
-          fprintf(log, "The music ends at %.3f s: silence after it.\n", seconds);
-      } else {
-        fprintf(log, "No readable music at %s: the video will be silent.\n", o.musicPath.c_str());
-      }
-    }
+    AddCaptureMusic(o, &s, log);
     std::string error;
     if (!StartEncoder(s, &encoder, &error)) {
       fprintf(log, "Can't encode video: %s\n", error.c_str());
@@ -319,6 +298,10 @@ void PrintCaptureSummary(const CaptureOptions& o, const CaptureResult& r, FILE* 
     fprintf(log, "Waiting on the encoder: %.1f s (%.0f %% of the wall time).\n",
             r.encoderWaitSeconds, 100.0 * r.encoderWaitSeconds / r.wallSeconds);
   if (r.failed) return;
+  PrintCaptureOutputs(o, log);
+}
+
+void PrintCaptureOutputs(const CaptureOptions& o, FILE* log) {
   if (!o.videoPath.empty())
     fprintf(log, "Video: %s (%dx%d, %s)\n", o.videoPath.c_str(), o.outWidth, o.outHeight,
             o.codec.c_str());
@@ -326,6 +309,34 @@ void PrintCaptureSummary(const CaptureOptions& o, const CaptureResult& r, FILE* 
   if (!o.sheetPath.empty()) fprintf(log, "Contact sheet: %s\n", o.sheetPath.c_str());
   if (!o.statsPath.empty()) fprintf(log, "Frame statistics: %s\n", o.statsPath.c_str());
   fflush(log);
+}
+
+EncoderSettings CaptureEncoderSettings(const CaptureOptions& o, int frameWidth, int frameHeight) {
+  EncoderSettings s;
+  s.outputPath = o.videoPath;
+  s.frameWidth = frameWidth;
+  s.frameHeight = frameHeight;
+  s.outWidth = o.outWidth;
+  s.outHeight = o.outHeight;
+  s.fps = o.fps;
+  s.codec = o.codec;
+  s.pixFmt = o.pixFmt;
+  s.crf = o.crf;
+  s.preset = o.preset;
+  s.audioFromMs = o.fromMs;
+  return s;
+}
+
+void AddCaptureMusic(const CaptureOptions& o, EncoderSettings* s, FILE* log) {
+  if (o.musicPath.empty()) return;
+  const double seconds = MusicSeconds(o.musicPath);
+  if (seconds <= 0) {
+    fprintf(log, "No readable music at %s: the video will be silent.\n", o.musicPath.c_str());
+    return;
+  }
+  s->audioPath = o.musicPath;
+  s->padAudio = seconds * 1000.0 < FrameTimeMs(o.fromMs, s->frameCount, o.fps);
+  if (s->padAudio) fprintf(log, "The music ends at %.3f s: silence after it.\n", seconds);
 }
 
 namespace {

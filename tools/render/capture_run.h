@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "capture_options.h"
+#include "ffmpeg_pipe.h"
 #include "look_stats.h"
 
 struct ShowHooks {
@@ -78,6 +79,15 @@ bool RunCapture(const CaptureOptions& options, const ShowHooks& hooks, FILE* log
 
 // What a capture did: frames, show time, throughput and where its files are.
 void PrintCaptureSummary(const CaptureOptions& options, const CaptureResult& result, FILE* log);
+// Where a finished capture's files are: the summary's last lines.
+void PrintCaptureOutputs(const CaptureOptions& options, FILE* log);
+
+// The encoder for the options' video of frameWidth x frameHeight frames, without music.
+EncoderSettings CaptureEncoderSettings(const CaptureOptions& options, int frameWidth,
+                                       int frameHeight);
+// The options' music over settings->frameCount frames, padded with silence
+// where it ends first; none (with a line on `log`) when it cannot be read.
+void AddCaptureMusic(const CaptureOptions& options, EncoderSettings* settings, FILE* log);
 
 // Renders a stretch of every module window and prints frame time statistics
 // to `out` (text or JSON); progress goes to `log`.

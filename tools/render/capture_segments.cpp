@@ -380,17 +380,8 @@ bool RenderSegments(const CaptureOptions& o, const ShowHooks& hooks, const WorkF
     Encoder encoder;
     if (!video.empty()) {
       // The encoder of a one-piece capture, without the music: it is muxed once at the join.
-      EncoderSettings s;
+      EncoderSettings s = CaptureEncoderSettings(o, width, height);
       s.outputPath = TempName(video) + f.videoExt;
-      s.frameWidth = width;
-      s.frameHeight = height;
-      s.outWidth = o.outWidth;
-      s.outHeight = o.outHeight;
-      s.fps = o.fps;
-      s.codec = o.codec;
-      s.pixFmt = o.pixFmt;
-      s.crf = o.crf;
-      s.preset = o.preset;
       s.frameCount = span.frameCount;
       if (!StartEncoder(s, &encoder, &error)) {
         fprintf(log, "Can't encode video: %s\n", error.c_str());
@@ -410,6 +401,7 @@ bool RenderSegments(const CaptureOptions& o, const ShowHooks& hooks, const WorkF
     record.firstFrame = span.firstFrame;
     record.frameCount = span.frameCount;
     record.file = SegmentVideo(f, number);
+    record.frameHashes.reserve(size_t(span.frameCount));
     int64_t n = 0;
     for (; n < span.frameCount && !r->failed; ++n) {
       if (CaptureStopRequested()) break;
@@ -739,21 +731,10 @@ int JoinSegments(const CaptureOptions& o, WorkFolder* f, std::vector<FrameLook>*
       fprintf(log, "%s\n", error.c_str());
       return 1;
     }
-    EncoderSettings s;
+    EncoderSettings s = CaptureEncoderSettings(o, screenWidth, screenHeight);
     s.outputPath = TempName(o.videoPath) + f->videoExt;
-    s.fps = o.fps;
-    s.audioFromMs = o.fromMs;
     s.frameCount = f->plan.totalFrames;
-    if (!o.musicPath.empty()) {
-      const double seconds = MusicSeconds(o.musicPath);
-      if (seconds > 0) {
-        s.audioPath = o.musicPath;
-        s.padAudio = seconds * 1000.0 < FrameTimeMs(o.fromMs, f->plan.totalFrames, o.fps);
-        if (s.padAudio) fprintf(log, "The music ends at %.3f s: silence after it.\n", seconds);
-      } else {
-        fprintf(log, "No readable music at %s: the video will be silent.\n", o.musicPath.c_str());
-      }
-    }
+    AddCaptureMusic(o, &s, log);
     const int status = RunProgram(JoinCommand(s, listPath), nullptr);
     const int64_t frames = status == 0 ? CountVideoPackets(s.outputPath) : -1;
     if (status != 0 || frames != f->plan.totalFrames) {
@@ -771,27 +752,20 @@ int JoinSegments(const CaptureOptions& o, WorkFolder* f, std::vector<FrameLook>*
   }
   if (!o.statsPath.empty() || !o.curvePath.empty()) {
     // The rows in time order under one header, as a one-piece capture writes them.
-    std::string rows;
-    {
-      char* buffer = nullptr;
-      size_t size = 0;
-      FILE* header = open_memstream(&buffer, &size);
-      WriteLookHeader(header);
-      fclose(header);
-      rows.assign(buffer, size);
-      free(buffer);
-    }
-    for (int i = 1; i <= f->plan.count; ++i) {
-      std::string part;
-      if (!ReadWholeFile(InFolder(*f, SegmentStem(i) + ".csv"), &part)) {
-        fprintf(log, "Can't read segment %d's statistics.\n", i);
-        return 1;
-      }
-      rows += part;
-    }
     const std::string joined = o.statsPath.empty() ? InFolder(*f, "looks.csv") : o.statsPath;
-    if (!WriteFileAtomically(joined, rows, &error)) {
-      fprintf(log, "%s\n", error.c_str());
+    FILE* out = fopen(TempName(joined).c_str(), "w");
+    bool ok = out != nullptr;
+    if (ok) WriteLookHeader(out);
+    for (int i = 1; i <= f->plan.count && ok; ++i) {
+      std::string part;
+      ok = ReadWholeFile(InFolder(*f, SegmentStem(i) + ".csv"), &part) &&
+           fwrite(part.data(), 1, part.size(), out) == part.size();
+    }
+    if (out) ok = fclose(out) == 0 && ok;
+    if (!ok || !FlushFile(TempName(joined)) || !CommitFile(TempName(joined), joined, &error)) {
+      fprintf(log, "Can't join the statistics into %s: %s\n", joined.c_str(),
+              error.empty() ? strerror(errno) : error.c_str());
+      unlink(TempName(joined).c_str());
       return 1;
     }
     if (!o.curvePath.empty() && looks && !ReadLookCsv(joined, looks, &error)) {

@@ -117,14 +117,7 @@ int JoinCapture(const CaptureOptions& options, WorkFolder* folder) {
   std::vector<FrameLook> looks;
   if (int code = JoinSegments(options, folder, &looks, stderr)) return code;
   if (!options.curvePath.empty() && !WriteCurve(options, looks)) return 1;
-  if (!options.videoPath.empty())
-    fprintf(stderr, "Video: %s (%dx%d, %s)\n", options.videoPath.c_str(), options.outWidth,
-            options.outHeight, options.codec.c_str());
-  if (!options.pngDir.empty())
-    fprintf(stderr, "Frames: %s/frame_TTTTTT.png (T: music ms)\n", options.pngDir.c_str());
-  if (!options.sheetPath.empty()) fprintf(stderr, "Contact sheet: %s\n", options.sheetPath.c_str());
-  if (!options.statsPath.empty())
-    fprintf(stderr, "Frame statistics: %s\n", options.statsPath.c_str());
+  PrintCaptureOutputs(options, stderr);
   return 0;
 }
 
