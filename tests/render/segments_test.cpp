@@ -306,11 +306,12 @@ TEST(SegmentCapture, AKilledChildCostsOnlyItsPiece) {
   std::string log;
   ASSERT_EQ(Render(With(Capture(dir + "/whole.mp4"), {"--segment-seconds", "5"}), &log), 0) << log;
 
-  // The child rendering segment 3 is killed once its log appears.
+  // The child rendering segment 3 is killed once its log appears (the pattern
+  // names this test's folder: other tests run farms of their own alongside).
   const std::string line = Line(With(Capture(video), {"--segment-seconds", "5", "--jobs", "2"}));
   log = RunCommand("(" + line + " 2>&1 >/dev/null & p=$!; "
                    "while [ ! -e '" + parts + "/seg_0003.log' ]; do sleep 0.05; done; sleep 0.5; "
-                   "pkill -KILL -f -- '--segment [3]/4'; wait $p; echo exit $?)");
+                   "pkill -KILL -f -- 'segments-chil[d]/cut[.]mp4 .*--segment 3/4'; wait $p; echo exit $?)");
   EXPECT_NE(log.find("Segment 3's process was killed by signal 9; rendering it once more."),
             std::string::npos) << log;
   EXPECT_NE(log.find("exit 0"), std::string::npos) << log;
