@@ -193,3 +193,25 @@ TEST(MusicMeasures, SpansReadOnlyTheirOwnPart) {
   SpanFigures shortSpan = MeasureSpan(a, t.l.data(), t.r.data(), 12.0, 13.0);
   EXPECT_FALSE(shortSpan.hasShortTerm);  // no whole 3 s block in 1 s
 }
+
+TEST(MusicMeasures, QuietPassagesAreDeepAndLongEnough) {
+  // A -20 dBFS tone with a 10 s dip to -30 dBFS and a 5 s one: only the long
+  // dip counts, from where whole 3 s blocks lie in it to where they leave it.
+  Track t = Silence(60.0);
+  AddSine(t, 1000.0, -20.0, 0.0, 20.0);
+  AddSine(t, 1000.0, -30.0, 20.0, 30.0);
+  AddSine(t, 1000.0, -20.0, 30.0, 45.0);
+  AddSine(t, 1000.0, -30.0, 45.0, 50.0);
+  AddSine(t, 1000.0, -20.0, 50.0, 60.0);
+  MusicAnalysis a = AnalyseMusic(t.l.data(), t.r.data(), t.frames(), kRate);
+  std::vector<QuietPassage> q = QuietPassages(a, 0.0, 60.0, 6.0, 4.0);
+  ASSERT_EQ(q.size(), 1u);
+  EXPECT_GE(q[0].from, 20.0);
+  EXPECT_LE(q[0].to, 30.0);
+  EXPECT_GT(q[0].to - q[0].from, 7.0);  // 10 s less the 3 s a block takes to fill
+  EXPECT_NEAR(q[0].below, 10.0, 0.5);
+  EXPECT_EQ(QuietPassages(a, 0.0, 60.0, 12.0, 4.0).size(), 0u);  // not that deep
+  EXPECT_EQ(QuietPassages(a, 0.0, 60.0, 6.0, 1.0).size(), 2u);   // the short dip too
+  EXPECT_EQ(QuietPassages(a, 30.0, 60.0, 6.0, 4.0).size(), 0u);  // a span sees only its own
+  EXPECT_TRUE(QuietPassages(a, 70.0, 80.0, 6.0, 4.0).empty());
+}

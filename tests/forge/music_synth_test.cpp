@@ -10,6 +10,7 @@
 #include "synth/dsp.h"
 #include "synth/meter.h"
 #include "synth/render.h"
+#include "synth/track.h"
 #include "synth/voice.h"
 #include "synth/vorbis_writer.h"
 
@@ -312,4 +313,93 @@ TEST(MusicSynth, VorbisRoundTripIsExactInLengthAndRepeatable) {
   std::string broken = first.substr(0, 200);
   EXPECT_FALSE(DecodeVorbis(broken, back, rate, channels));
   EXPECT_FALSE(DecodeVorbis(std::string(5000, 'x'), back, rate, channels));
+}
+
+// The mix renders its notes on two threads by their index and cuts every voice
+// at a silence: a note must sound the same whichever thread has it, across
+// the chunks the threads meet at, and a silence must hold and stop the tails.
+TEST(MusicSynth, MixSoundsANoteTheSameOnEitherThreadAndCutsAtSilences) {
+  Song song;
+  Patch tone;  // no noise, no unison: nothing in it depends on the voice's seed
+  tone.wave = Wave::Sine;
+  tone.amp = {0.01f, 0.2f, 0.8f, 0.3f};
+  tone.reverbSend = 0.2f;
+  tone.delaySend = 0.1f;
+  song.patches.push_back(tone);
+  song.frames = 3 * kSampleRate;
+  Note n;
+  n.start = 1000 + 7;  // inside a block
+  n.length = 2 * kSampleRate;  // over several chunks of the mix
+  n.pitch = 57.0f;
+  // A note inside a silence never starts and takes no seed, so `n` starts
+  // with the same seed as the first note or the second, on the other thread.
+  Note unheard = n;
+  unheard.start = 50;
+  song.silences = {{0, 100}};
+  song.notes = {n};
+  Stereo first, second;
+  RenderMix(song, first);
+  song.notes = {unheard, n};
+  RenderMix(song, second);
+  ASSERT_EQ(first.left.size(), size_t(song.frames));
+  EXPECT_GT(Rms(first.left.data() + kSampleRate, kSampleRate / 2), 0.05f);
+  EXPECT_TRUE(first.left == second.left && first.right == second.right);
+
+  // A silence over the note's middle: nothing sounds in it, and after it only
+  // a note that starts after it; one starting inside it never sounds.
+  song.silences = {{0, 100}, {kSampleRate, kSampleRate + kSampleRate / 2}};
+  Note inside = n, after = n;
+  inside.start = kSampleRate + 100;
+  after.start = 2 * kSampleRate;
+  after.pitch = 64.0f;
+  song.notes = {n, inside};
+  Stereo cut;
+  RenderMix(song, cut);
+  for (int64_t i = kSampleRate; i < 2 * kSampleRate; ++i) ASSERT_EQ(cut.left[size_t(i)], 0.0f) << i;
+  EXPECT_LT(Rms(cut.left.data() + 2 * kSampleRate, kSampleRate), 1e-6f);
+  song.notes = {n, inside, after};
+  Stereo later;
+  RenderMix(song, later);
+  EXPECT_GT(Rms(later.left.data() + 2 * kSampleRate, kSampleRate / 2), 0.05f);
+  EXPECT_TRUE(std::equal(later.left.begin(), later.left.begin() + 2 * kSampleRate, cut.left.begin()));
+}
+
+// The encoder's overshoot is found and lowered step by step, leaving the rest.
+TEST(MusicSynth, OvershootsAreLoweredWhereTheyAreAndNowhereElse) {
+  Stereo s;
+  Osc o;
+  SetOscHz(o, 441.0f);  // 100 samples a cycle: the level changes where the sine crosses zero
+  for (int i = 0; i < 2 * kSampleRate; ++i) {
+    float a = (i >= 31000 && i < 35200) ? 0.95f : 0.5f;  // inside step 7, [30870, 35280)
+    float v = a * TickOsc(o, Wave::Sine);
+    s.left.push_back(v);
+    s.right.push_back(-v);
+  }
+  std::vector<float> excess;
+  double peak = MeasureOvershoots(s, excess);
+  EXPECT_NEAR(20.0 * std::log10(peak), 20.0 * std::log10(0.95), 0.05);
+  ASSERT_EQ(excess.size(), 20u);
+  for (size_t k = 0; k < excess.size(); ++k) {
+    if (k == 7) {
+      EXPECT_NEAR(excess[k], 20.0 * std::log10(0.95) - kMaxTruePeakDb, 0.05);
+    } else {
+      EXPECT_EQ(excess[k], 0.0f) << k;
+    }
+  }
+
+  Stereo lowered = s;
+  EXPECT_EQ(LowerOvershoots(excess, lowered), 1);
+  const int64_t ramp = kSampleRate / 100;
+  for (int64_t i = 0; i < 2 * kSampleRate; ++i) {
+    const size_t k = size_t(i);
+    if (i < 7 * kOvershootStep - ramp || i >= 8 * kOvershootStep + ramp) {
+      ASSERT_EQ(lowered.left[k], s.left[k]) << i;
+    }
+    ASSERT_LE(std::fabs(lowered.left[k]), std::fabs(s.left[k])) << i;
+  }
+  std::vector<float> after;
+  peak = MeasureOvershoots(lowered, after);
+  EXPECT_NEAR(20.0 * std::log10(peak), kMaxTruePeakDb - kOvershootMarginDb, 0.1);
+  EXPECT_EQ(std::count_if(after.begin(), after.end(), [](float e) { return e > 0.0f; }), 0);
+  EXPECT_EQ(LowerOvershoots(after, lowered), 0);
 }

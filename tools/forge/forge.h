@@ -3,6 +3,7 @@
 // message on standard error when it cannot write its files.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,9 @@
 
 bool ForgeImages(const std::string& dir);
 bool ForgeModels(const std::string& dir);
-bool ForgeMusic(const std::string& dir);
+// `rendered`, when given, is called once the mix is rendered: the rest of the
+// music's making runs on one thread, so other work may start then.
+bool ForgeMusic(const std::string& dir, const std::function<void()>& rendered = nullptr);
 
 // One model file: its name under Models/, its meshes in order and the
 // camera, lights and material it also carries.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -42,22 +43,32 @@ int main(int argc, char** argv) {
   }
   struct Step {
     const char* name;
-    bool (*run)(const std::string&);
+    std::function<bool(const std::string&)> run;
     bool ok = false;
     double seconds = 0;
-  } steps[] = {{"images", ForgeImages}, {"models", ForgeModels}, {"music", ForgeMusic}};
+  };
+  // The music takes most of the time and shares nothing with the pictures and
+  // models, so those are forged beside it; each part writes its own files.
+  // Its synthesis keeps both cores busy, its mastering and encoding one, so
+  // the pictures start once its mix is rendered.
+  std::thread pictures;
+  std::function<void()> startPictures;
+  Step steps[] = {{"images", ForgeImages},
+                  {"models", ForgeModels},
+                  {"music", [&](const std::string& d) { return ForgeMusic(d, startPictures); }}};
   auto run = [&dir](Step& s) {
     auto t0 = std::chrono::steady_clock::now();
     s.ok = s.run(dir);
     s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   };
-  // The music takes most of the time and shares nothing with the pictures and
-  // models, so those are forged beside it; each part writes its own files.
-  std::thread pictures([&] {
-    run(steps[0]);
-    run(steps[1]);
-  });
+  startPictures = [&] {
+    pictures = std::thread([&] {
+      run(steps[0]);
+      run(steps[1]);
+    });
+  };
   run(steps[2]);
+  if (!pictures.joinable()) startPictures();  // the music stopped before its mix
   pictures.join();
   bool ok = true;
   for (const Step& s : steps) {

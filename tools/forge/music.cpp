@@ -4,4 +4,6 @@
 #include "forge.h"
 #include "synth/track.h"
 
-bool ForgeMusic(const std::string& dir) { return synth::ForgeTrack(dir, nullptr, nullptr); }
+bool ForgeMusic(const std::string& dir, const std::function<void()>& rendered) {
+  return synth::ForgeTrack(dir, nullptr, nullptr, rendered);
+}

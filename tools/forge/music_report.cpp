@@ -22,6 +22,8 @@
 
 namespace {
 
+constexpr double kQuietBelowLu = 6.0, kQuietSeconds = 4.0;
+
 double Db(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -200.0; }
 
 std::string WindowName(const ShowWindow& w) {
@@ -94,7 +96,8 @@ int MusicReport(const std::string& dir, const std::string& picturePath) {
          stats.encodeSeconds);
   printf("  length %.3f s (%zu frames), %d Hz, %d channels, %zu bytes (%.0f kbit/s)\n", seconds, frames, rate,
          channels, bytes.size(), bytes.size() * 8.0 / seconds / 1000.0);
-  printf("  master gain %+.2f dB, limiter ceiling %.2f dBFS\n", stats.gainDb, stats.ceilingDb);
+  printf("  master gain %+.2f dB, limiter ceiling %.2f dBFS, %d step%s of 100 ms lowered under the encoder's overshoot\n",
+         stats.gainDb, stats.ceilingDb, stats.dips, stats.dips == 1 ? "" : "s");
   printf("  decoded: integrated %.2f LUFS, true peak %.2f dBTP, sample peak %.2f dBFS, clipped samples %lld\n",
          stats.lufs, stats.truePeakDb, Db(samplePeak), clipped);
 
@@ -126,6 +129,21 @@ int MusicReport(const std::string& dir, const std::string& picturePath) {
   if (highMedian >= lowMedian)
     printf("  median short-term after the opening: %.1f to %.1f LUFS (%.1f LU apart)\n", lowMedian, highMedian,
            highMedian - lowMedian);
+  // Breakdowns as the loudness range sees them: deep and long enough to count.
+  printf("  quiet passages (short-term %.0f LU or more under the window's median for %.0f s or more):",
+         kQuietBelowLu, kQuietSeconds);
+  double quietSeconds = 0.0;
+  for (int32_t i = 0; i < windowCount; ++i) {
+    if (windows[i].slot.module == kNoModule) continue;
+    for (const synth::QuietPassage& q :
+         synth::QuietPassages(analysis, windows[i].fromMs / 1000.0, windows[i].toMs / 1000.0, kQuietBelowLu,
+                              kQuietSeconds)) {
+      printf("\n    %6.1f-%5.1f s  %4.1f s, %4.1f LU under (%s)", q.from, q.to, q.to - q.from, q.below,
+             WindowName(windows[i]).c_str());
+      quietSeconds += q.to - q.from;
+    }
+  }
+  printf("\n    together %.1f s\n", quietSeconds);
   if (whole.hasShortTerm)
     printf("  loudest 3 s: %.1f to %.1f s, %.1f LUFS (%s)\n", whole.loudestAt, whole.loudestAt + 3.0,
            whole.loudestShortTerm, WindowAt(whole.loudestAt * 1000.0 + 1500.0).c_str());

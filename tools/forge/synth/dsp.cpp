@@ -6,70 +6,17 @@ namespace synth {
 
 namespace {
 
-constexpr int kSineTableSize = 4096;
-
-struct SineTable {
-  float values[kSineTableSize + 1];
-  SineTable() {
+struct SineTableInit {
+  SineTableInit() {
     for (int i = 0; i <= kSineTableSize; ++i)
-      values[i] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * i / kSineTableSize));
+      gSineTable[i] = static_cast<float>(std::sin(2.0 * 3.14159265358979323846 * i / kSineTableSize));
   }
 };
-const SineTable& Table() {
-  static const SineTable table;
-  return table;
-}
-
-// Residual of a unit step smoothed over one sample on each side of the jump.
-inline float PolyBlep(float t, float dt) {
-  if (t < dt) {
-    t /= dt;
-    return t + t - t * t - 1.0f;
-  }
-  if (t > 1.0f - dt) {
-    t = (t - 1.0f) / dt;
-    return t * t + t + t + 1.0f;
-  }
-  return 0.0f;
-}
+const SineTableInit kSineTableInit;
 
 }  // namespace
 
-float SineCycles(float phase) {
-  phase -= std::floor(phase);
-  float x = phase * kSineTableSize;
-  int i = static_cast<int>(x);
-  if (i >= kSineTableSize) i = kSineTableSize - 1;
-  float f = x - i;
-  const float* v = Table().values;
-  return v[i] + (v[i + 1] - v[i]) * f;
-}
-
-float TickOsc(Osc& o, Wave w) {
-  float t = o.phase, dt = o.inc, out;
-  switch (w) {
-    case Wave::Saw:
-      out = 2.0f * t - 1.0f - PolyBlep(t, dt);
-      break;
-    case Wave::Pulse: {
-      float t2 = t + 1.0f - o.width;
-      if (t2 >= 1.0f) t2 -= 1.0f;
-      out = (t < o.width ? 1.0f : -1.0f) + PolyBlep(t, dt) - PolyBlep(t2, dt);
-      break;
-    }
-    case Wave::Triangle:
-      // Harmonics fall as 1/n^2, so the naive shape aliases little.
-      out = 4.0f * std::fabs(t - 0.5f) - 1.0f;
-      break;
-    default:
-      out = SineCycles(t);
-      break;
-  }
-  t += dt;
-  if (t >= 1.0f) t -= 1.0f;
-  o.phase = t;
-  return out;
-}
+float gSineTable[kSineTableSize + 1];
 
 float ApproachCoef(float seconds) {
   if (seconds <= 0.0f) return 1.0f;

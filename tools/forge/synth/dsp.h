@@ -32,8 +32,19 @@ inline float NextNoise(Noise& n) {
   return static_cast<int32_t>(x) * (1.0f / 2147483648.0f);
 }
 
-// Sine from a table with linear interpolation; phase in cycles [0, 1).
-float SineCycles(float phase);
+// Sine from a table with linear interpolation; phase in cycles [0, 1). The
+// table is filled before main; the oscillators below are inline because the
+// voices call them for every sample of every unison voice.
+constexpr int kSineTableSize = 4096;
+extern float gSineTable[kSineTableSize + 1];
+inline float SineCycles(float phase) {
+  phase -= std::floor(phase);
+  float x = phase * kSineTableSize;
+  int i = static_cast<int>(x);
+  if (i >= kSineTableSize) i = kSineTableSize - 1;
+  float f = x - i;
+  return gSineTable[i] + (gSineTable[i + 1] - gSineTable[i]) * f;
+}
 
 enum class Wave { Saw, Pulse, Sine, Triangle };
 
@@ -47,7 +58,43 @@ inline void SetOscHz(Osc& o, float hz) {
   float inc = hz / kSampleRate;
   o.inc = inc < 0.49f ? inc : 0.49f;
 }
-float TickOsc(Osc& o, Wave w);
+// Residual of a unit step smoothed over one sample on each side of the jump.
+inline float PolyBlep(float t, float dt) {
+  if (t < dt) {
+    t /= dt;
+    return t + t - t * t - 1.0f;
+  }
+  if (t > 1.0f - dt) {
+    t = (t - 1.0f) / dt;
+    return t * t + t + t + 1.0f;
+  }
+  return 0.0f;
+}
+inline float TickOsc(Osc& o, Wave w) {
+  float t = o.phase, dt = o.inc, out;
+  switch (w) {
+    case Wave::Saw:
+      out = 2.0f * t - 1.0f - PolyBlep(t, dt);
+      break;
+    case Wave::Pulse: {
+      float t2 = t + 1.0f - o.width;
+      if (t2 >= 1.0f) t2 -= 1.0f;
+      out = (t < o.width ? 1.0f : -1.0f) + PolyBlep(t, dt) - PolyBlep(t2, dt);
+      break;
+    }
+    case Wave::Triangle:
+      // Harmonics fall as 1/n^2, so the naive shape aliases little.
+      out = 4.0f * std::fabs(t - 0.5f) - 1.0f;
+      break;
+    default:
+      out = SineCycles(t);
+      break;
+  }
+  t += dt;
+  if (t >= 1.0f) t -= 1.0f;
+  o.phase = t;
+  return out;
+}
 
 // Linear attack, exponential decay and release; times in seconds.
 struct AdsrParams {

@@ -465,21 +465,61 @@ MusicAnalysis AnalyseMusic(const float* left, const float* right, size_t frames,
   return a;
 }
 
+namespace {
+
+// The 100 ms steps [s0, s1) of a span, rounded to steps and clipped to the analysis.
+void SpanSteps(const MusicAnalysis& a, double fromSeconds, double toSeconds, size_t& s0, size_t& s1) {
+  const size_t steps = a.loudness.size();
+  s0 = std::min(steps, size_t(std::max(0.0, std::round(fromSeconds * 10.0))));
+  s1 = std::min(steps, size_t(std::max(0.0, std::round(toSeconds * 10.0))));
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t m = values.size();
+  return m % 2 ? values[m / 2] : 0.5 * (values[m / 2 - 1] + values[m / 2]);
+}
+
+}  // namespace
+
+std::vector<QuietPassage> QuietPassages(const MusicAnalysis& a, double fromSeconds, double toSeconds,
+                                        double belowLu, double minSeconds) {
+  std::vector<QuietPassage> passages;
+  size_t s0 = 0, s1 = 0;
+  SpanSteps(a, fromSeconds, toSeconds, s0, s1);
+  if (s1 <= s0) return passages;
+  std::vector<double> shortTerm = ShortTermFromSteps(a.loudness.data() + s0, s1 - s0);
+  if (shortTerm.empty()) return passages;
+  const double median = Median(shortTerm);
+  for (size_t k = 0; k < shortTerm.size();) {
+    if (shortTerm[k] > median - belowLu) {
+      ++k;
+      continue;
+    }
+    size_t end = k;
+    double sum = 0.0;
+    while (end < shortTerm.size() && shortTerm[end] <= median - belowLu) sum += shortTerm[end++];
+    QuietPassage q;
+    q.from = double(s0 + k) * 0.1 + 1.5;  // block centres: a run of n blocks is n / 10 s long
+    q.to = double(s0 + end) * 0.1 + 1.5;
+    q.below = median - sum / double(end - k);
+    if (q.to - q.from >= minSeconds - 1e-9) passages.push_back(q);
+    k = end;
+  }
+  return passages;
+}
+
 SpanFigures MeasureSpan(const MusicAnalysis& a, const float* left, const float* right, double fromSeconds,
                         double toSeconds) {
   SpanFigures f;
-  const size_t steps = a.loudness.size();
-  size_t s0 = std::min(steps, size_t(std::max(0.0, std::round(fromSeconds * 10.0))));
-  size_t s1 = std::min(steps, size_t(std::max(0.0, std::round(toSeconds * 10.0))));
+  size_t s0 = 0, s1 = 0;
+  SpanSteps(a, fromSeconds, toSeconds, s0, s1);
   if (s1 <= s0) return f;
   f.integrated = IntegratedFromSteps(a.loudness.data() + s0, s1 - s0);
   std::vector<double> shortTerm = ShortTermFromSteps(a.loudness.data() + s0, s1 - s0);
   if (!shortTerm.empty()) {
     f.hasShortTerm = true;
-    std::vector<double> sorted(shortTerm);
-    std::sort(sorted.begin(), sorted.end());
-    size_t m = sorted.size();
-    f.medianShortTerm = m % 2 ? sorted[m / 2] : 0.5 * (sorted[m / 2 - 1] + sorted[m / 2]);
+    f.medianShortTerm = Median(shortTerm);
     f.loudnessRange = LoudnessRange(shortTerm);
     size_t loudest = size_t(std::max_element(shortTerm.begin(), shortTerm.end()) - shortTerm.begin());
     f.loudestShortTerm = shortTerm[loudest];

@@ -102,4 +102,14 @@ struct SpanFigures {
 SpanFigures MeasureSpan(const MusicAnalysis& a, const float* left, const float* right, double fromSeconds,
                         double toSeconds);
 
+// Quiet passages of a span: runs of its short-term loudness (3 s blocks that
+// lie in the span) at least `belowLu` under the span's median for at least
+// `minSeconds`. A run of n blocks is n / 10 s long, from its first block's
+// centre to one step past its last's; `below` is the run's mean depth.
+struct QuietPassage {
+  double from = 0.0, to = 0.0, below = 0.0;
+};
+std::vector<QuietPassage> QuietPassages(const MusicAnalysis& a, double fromSeconds, double toSeconds,
+                                        double belowLu, double minSeconds);
+
 }  // namespace synth

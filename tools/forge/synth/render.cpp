@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <thread>
 
 namespace synth {
 
@@ -9,23 +11,115 @@ namespace {
 
 bool IsKick(const Patch& p) { return p.kind == Kind::Kick && p.drumBus && p.duck > 0.0f; }
 
+// One block of the render: at most kBlockSize frames, never across the start
+// of a silence. `cut` marks the first block after a silence, where every
+// voice and effect tail has been cut.
+struct Block {
+  int64_t base = 0;
+  int32_t count = 0;
+  bool cut = false;
+};
+
+// The blocks of the whole song, and the seed each note's voice starts with
+// (0: the note falls in a silence or past the end and never sounds). Seeds
+// count the notes in the order they start, so a voice sounds the same
+// whichever half of the notes it is rendered with.
+void PlanBlocks(const Song& song, std::vector<Block>& blocks, std::vector<uint32_t>& seeds) {
+  blocks.clear();
+  seeds.assign(song.notes.size(), 0);
+  size_t nextNote = 0, nextSilence = 0;
+  uint32_t seed = 1;
+  bool cut = false;
+  int64_t base = 0;
+  while (base < song.frames) {
+    if (nextSilence < song.silences.size() && base >= song.silences[nextSilence].begin) {
+      base = std::max(base, song.silences[nextSilence].end);
+      ++nextSilence;
+      while (nextNote < song.notes.size() && song.notes[nextNote].start < base) ++nextNote;
+      cut = true;
+      continue;
+    }
+    int64_t end = std::min(base + kBlockSize, song.frames);
+    if (nextSilence < song.silences.size()) end = std::min(end, song.silences[nextSilence].begin);
+    blocks.push_back({base, static_cast<int32_t>(end - base), cut});
+    cut = false;
+    while (nextNote < song.notes.size() && song.notes[nextNote].start < end) seeds[nextNote++] = seed++;
+    base = end;
+  }
+}
+
+// What one of the two renderers adds up over a chunk of blocks, frame by frame
+// from the chunk's first frame.
+constexpr int64_t kChunkFrames = 32768;
+struct ChunkBuses {
+  std::vector<float> musicL, musicR, drumL, drumR, delay, reverbL, reverbR;
+  void Clear(int64_t frames) {
+    for (std::vector<float>* b : {&musicL, &musicR, &drumL, &drumR, &delay, &reverbL, &reverbR})
+      b->assign(static_cast<size_t>(frames), 0.0f);
+  }
+};
+
+// The voices of one renderer's share of the notes, carried from chunk to
+// chunk. Of every seven notes in order the first three are the mixing
+// thread's and the other four the second thread's, as the mixing thread also
+// runs the effects (measured: then both take about as long).
+struct VoiceRenderer {
+  bool second = false;
+  std::vector<Voice> voices;
+  size_t nextNote = 0;
+  ChunkBuses buses;
+};
+
+void RenderVoices(const Song& song, const std::vector<uint32_t>& seeds, const Block* blocks, size_t blockCount,
+                  const float* duck, VoiceRenderer& r) {
+  const int64_t chunkBase = blocks[0].base;
+  r.buses.Clear(blocks[blockCount - 1].base + blocks[blockCount - 1].count - chunkBase);
+  for (size_t k = 0; k < blockCount; ++k) {
+    const Block& b = blocks[k];
+    const int64_t end = b.base + b.count;
+    if (b.cut) r.voices.clear();
+    while (r.nextNote < song.notes.size() && song.notes[r.nextNote].start < end) {
+      size_t i = r.nextNote++;
+      if ((i % 7 >= 3) != r.second || seeds[i] == 0) continue;
+      const Note& n = song.notes[i];
+      r.voices.emplace_back();
+      StartVoice(r.voices.back(), song.patches[n.patch], n, seeds[i]);
+      r.voices.back().age = -static_cast<int32_t>(n.start - b.base);
+    }
+    const int64_t at = b.base - chunkBase;
+    Buses buses{r.buses.musicL.data() + at, r.buses.musicR.data() + at,  r.buses.drumL.data() + at,
+                r.buses.drumR.data() + at,  r.buses.delay.data() + at,   r.buses.reverbL.data() + at,
+                r.buses.reverbR.data() + at, duck + at};
+    for (Voice& v : r.voices) {
+      int from = v.age < 0 ? -v.age : 0;
+      if (v.age < 0) v.age = 0;
+      RenderVoice(v, buses, from, b.count);
+    }
+    r.voices.erase(std::remove_if(r.voices.begin(), r.voices.end(), [](const Voice& v) { return v.done; }),
+                   r.voices.end());
+  }
+}
+
 }  // namespace
 
+// The voices take most of the time and are independent of each other, so the
+// notes are split by their index between this thread and a second one, chunk
+// by chunk; the side-chain, the delay and the reverb run
+// here on the sum. The split is fixed, so the result is the same on any
+// machine.
 void RenderMix(const Song& song, Stereo& mix) {
   const int64_t frames = song.frames;
   mix.left.assign(frames, 0.0f);
   mix.right.assign(frames, 0.0f);
+  std::vector<Block> blocks;
+  std::vector<uint32_t> seeds;
+  PlanBlocks(song, blocks, seeds);
+  if (blocks.empty()) return;
 
   StereoDelay delay;
   InitDelay(delay, static_cast<int>(song.delaySeconds * kSampleRate + 0.5f), song.delayFeedback, song.delayDamp);
   Reverb reverb;
   InitReverb(reverb, song.roomSize, song.roomDamp, 1.0f);
-
-  std::vector<Voice> voices;
-  voices.reserve(256);
-  float musicL[kBlockSize], musicR[kBlockSize], drumL[kBlockSize], drumR[kBlockSize];
-  float delayIn[kBlockSize], revL[kBlockSize], revR[kBlockSize], duck[kBlockSize];
-  Buses buses{musicL, musicR, drumL, drumR, delayIn, revL, revR, duck};
 
   // Side-chain: a kick with a non-zero `duck` sets the target to that depth; the
   // depth follows quickly and falls back with duckRelease.
@@ -34,35 +128,27 @@ void RenderMix(const Song& song, Stereo& mix) {
   std::vector<int64_t> kickStarts;
   for (const Note& n : song.notes)
     if (IsKick(song.patches[n.patch])) kickStarts.push_back(n.start);
-  size_t nextKick = 0, nextNote = 0, nextSilence = 0;
-  uint32_t seed = 1;
+  size_t nextKick = 0;
 
-  int64_t base = 0;
-  while (base < frames) {
-    // A silence cuts every voice and effect tail; notes inside it never start.
-    if (nextSilence < song.silences.size() && base >= song.silences[nextSilence].begin) {
-      voices.clear();
+  VoiceRenderer renderers[2];
+  renderers[1].second = true;
+  std::vector<float> duck(kChunkFrames + kBlockSize);
+  size_t first = 0;
+  while (first < blocks.size()) {
+    // A chunk: contiguous blocks spanning at most kChunkFrames; a cut starts a new one.
+    size_t last = first + 1;
+    while (last < blocks.size() && !blocks[last].cut &&
+           blocks[last].base + blocks[last].count - blocks[first].base <= kChunkFrames)
+      ++last;
+    const int64_t chunkBase = blocks[first].base;
+    const int64_t chunkFrames = blocks[last - 1].base + blocks[last - 1].count - chunkBase;
+    if (blocks[first].cut) {
       InitDelay(delay, delay.length, song.delayFeedback, song.delayDamp);
       ClearReverb(reverb);
       duckTarget = duckLevel = 0.0f;
-      base = std::max(base, song.silences[nextSilence].end);
-      ++nextSilence;
-      while (nextNote < song.notes.size() && song.notes[nextNote].start < base) ++nextNote;
-      continue;
     }
-    int64_t end = std::min(base + kBlockSize, frames);
-    if (nextSilence < song.silences.size()) end = std::min(end, song.silences[nextSilence].begin);
-    int count = static_cast<int>(end - base);
-    std::fill(musicL, musicL + kBlockSize, 0.0f);
-    std::fill(musicR, musicR + kBlockSize, 0.0f);
-    std::fill(drumL, drumL + kBlockSize, 0.0f);
-    std::fill(drumR, drumR + kBlockSize, 0.0f);
-    std::fill(delayIn, delayIn + kBlockSize, 0.0f);
-    std::fill(revL, revL + kBlockSize, 0.0f);
-    std::fill(revR, revR + kBlockSize, 0.0f);
-
-    for (int i = 0; i < count; ++i) {
-      int64_t t = base + i;
+    for (int64_t i = 0; i < chunkFrames; ++i) {
+      int64_t t = chunkBase + i;
       while (nextKick < kickStarts.size() && kickStarts[nextKick] <= t) {
         if (kickStarts[nextKick] == t) duckTarget = 1.0f;
         ++nextKick;
@@ -72,29 +158,24 @@ void RenderMix(const Song& song, Stereo& mix) {
       duck[i] = duckLevel;
     }
 
-    // Voices that start in this block play from their own first sample.
-    while (nextNote < song.notes.size() && song.notes[nextNote].start < end) {
-      const Note& n = song.notes[nextNote++];
-      voices.emplace_back();
-      StartVoice(voices.back(), song.patches[n.patch], n, seed++);
-      voices.back().age = -static_cast<int32_t>(n.start - base);
-    }
-    for (Voice& v : voices) {
-      int from = v.age < 0 ? -v.age : 0;
-      if (v.age < 0) v.age = 0;
-      RenderVoice(v, buses, from, count);
-    }
-    voices.erase(std::remove_if(voices.begin(), voices.end(), [](const Voice& v) { return v.done; }),
-                 voices.end());
+    std::thread second(RenderVoices, std::cref(song), std::cref(seeds), &blocks[first], last - first, duck.data(),
+                       std::ref(renderers[1]));
+    RenderVoices(song, seeds, &blocks[first], last - first, duck.data(), renderers[0]);
+    second.join();
 
-    for (int i = 0; i < count; ++i) {
+    const ChunkBuses& a = renderers[0].buses;
+    const ChunkBuses& b = renderers[1].buses;
+    for (int64_t i = 0; i < chunkFrames; ++i) {
       float dl, dr, rl, rr;
-      TickDelay(delay, delayIn[i], delayIn[i], dl, dr);
-      TickReverb(reverb, revL[i] + 0.3f * dl, revR[i] + 0.3f * dr, rl, rr);
-      mix.left[base + i] = musicL[i] + drumL[i] + song.delayReturn * dl + song.reverbReturn * rl;
-      mix.right[base + i] = musicR[i] + drumR[i] + song.delayReturn * dr + song.reverbReturn * rr;
+      float send = a.delay[i] + b.delay[i];
+      TickDelay(delay, send, send, dl, dr);
+      TickReverb(reverb, a.reverbL[i] + b.reverbL[i] + 0.3f * dl, a.reverbR[i] + b.reverbR[i] + 0.3f * dr, rl, rr);
+      mix.left[chunkBase + i] = (a.musicL[i] + b.musicL[i]) + (a.drumL[i] + b.drumL[i]) + song.delayReturn * dl +
+                                song.reverbReturn * rl;
+      mix.right[chunkBase + i] = (a.musicR[i] + b.musicR[i]) + (a.drumR[i] + b.drumR[i]) + song.delayReturn * dr +
+                                 song.reverbReturn * rr;
     }
-    base = end;
+    first = last;
   }
 }
 

@@ -58,8 +58,7 @@ void RenderSynth(Voice& v, const Buses& b, int from, int count) {
   SetSvf(v.filterR, cutoff, p.resonance);
   bool stereo = p.unison > 1 && p.stereoSpread > 0.0f;
   float level = p.gain * v.note.velocity;
-  float panL, panR;
-  PanGains(p.pan + v.note.pan, panL, panR);
+  const float panL = v.panL, panR = v.panR;
   float dropStep = v.dropCoef;
 
   for (int i = from; i < count; ++i) {
@@ -110,8 +109,7 @@ void RenderFm(Voice& v, const Buses& b, int from, int count) {
   float hz = NoteHz(v);
   SetOscHz(v.osc[0], hz);
   SetOscHz(v.mod, hz * p.fmRatio);
-  float level = p.gain * v.note.velocity, panL, panR;
-  PanGains(p.pan + v.note.pan, panL, panR);
+  const float level = p.gain * v.note.velocity, panL = v.panL, panR = v.panR;
   for (int i = from; i < count; ++i) {
     if (!v.released && v.age >= v.note.length) {
       ReleaseAdsr(v.amp);
@@ -135,9 +133,9 @@ void RenderFm(Voice& v, const Buses& b, int from, int count) {
 // Drums run on exponential decays rather than the ADSR: they have no sustain.
 void RenderDrum(Voice& v, const Buses& b, int from, int count) {
   const Patch& p = *v.patch;
-  float level = p.gain * v.note.velocity, panL, panR;
-  PanGains(p.pan + v.note.pan, panL, panR);
+  const float level = p.gain * v.note.velocity, panL = v.panL, panR = v.panR;
   float baseHz = NoteHz(v);
+  const float driveTanh = std::tanh(p.drive);
   if (p.kind == Kind::Riser) {
     float frac = v.note.length > 0 ? std::min(v.age / static_cast<float>(v.note.length), 1.0f) : 1.0f;
     float octs = v.note.cutStart + (v.note.cutEnd - v.note.cutStart) * frac;
@@ -152,7 +150,7 @@ void RenderDrum(Voice& v, const Buses& b, int from, int count) {
         SetOscHz(v.osc[0], hz);
         float tone = TickOsc(v.osc[0], Wave::Sine) * v.toneLevel;
         float click = TickSvf(v.noiseFilter, NextNoise(v.noise)).band * v.noiseLevel;
-        out = std::tanh(p.drive * (tone + click * p.noiseMix)) / std::tanh(p.drive);
+        out = std::tanh(p.drive * (tone + click * p.noiseMix)) / driveTanh;
         break;
       }
       case Kind::Snare: {
@@ -229,6 +227,7 @@ void StartVoice(Voice& v, const Patch& p, const Note& note, uint32_t seed) {
     v.osc[u].phase = 0.5f * (NextNoise(v.noise) + 1.0f);
     if (v.osc[u].phase >= 1.0f) v.osc[u].phase = 0.0f;
   }
+  PanGains(p.pan + note.pan, v.panL, v.panR);
   v.drop = p.pitchDrop;
   v.dropCoef = DecayCoef(p.pitchDropTime);
   switch (p.kind) {

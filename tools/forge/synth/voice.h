@@ -73,6 +73,7 @@ struct Voice {
   Noise noise;
   float toneLevel = 0.0f, noiseLevel = 0.0f, drop = 0.0f, fmLevel = 0.0f;
   float toneDecayCoef = 0.0f, noiseDecayCoef = 0.0f, dropCoef = 0.0f, fmCoef = 0.0f;
+  float panL = 0.0f, panR = 0.0f;  // the note's place, fixed for its life
 };
 
 void StartVoice(Voice& v, const Patch& patch, const Note& note, uint32_t seed);
