@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "director/show_windows.h"
 #include "synth/measures.h"
 #include "synth/meter.h"
 #include "synth/render.h"
@@ -77,7 +78,7 @@ TEST(MusicFile, MeetsItsLoudnessFigures) {
   ASSERT_TRUE(d.ok);
   size_t n = d.pcm.left.size();
   double lufs = synth::IntegratedLoudness(d.pcm.left.data(), d.pcm.right.data(), n, d.rate);
-  EXPECT_NEAR(lufs, -14.0, 1.0);
+  EXPECT_NEAR(lufs, -14.0, 0.5);
   double truePeakDb = 20.0 * std::log10(synth::TruePeak(d.pcm.left.data(), d.pcm.right.data(), n));
   EXPECT_LE(truePeakDb, -1.0);
   EXPECT_LT(PeakBetween(d.pcm, 0, synth::kTrackMs), 1.0f);  // nothing clipped
@@ -109,9 +110,38 @@ TEST(MusicFile, HasAnArcAChangeAtEveryCutAndACleanLowEnd) {
   EXPECT_LE(whole.bands.below40, 0.035);
   // The loudest 3 s: in the swarm or the closing, not the first cave.
   EXPECT_GE(whole.loudestAt, 162.0);
-  for (double cut : {30.0, 62.4, 90.5, 147.0, 215.3}) EXPECT_GE(synth::NoveltyAt(a.novelty, cut), 1.8) << cut;
-  // The swarm's cut lands after a lift but is still short of the others.
-  EXPECT_GE(synth::NoveltyAt(a.novelty, 162.0), 1.3);
+  for (double cut : {30.0, 62.4, 90.5, 147.0, 162.0, 215.3}) EXPECT_GE(synth::NoveltyAt(a.novelty, cut), 1.8) << cut;
+}
+
+// The windows' contrast: breakdowns 6 LU under their window for 4 s or more in
+// the smoke, the swarm and the closing, some 30 s of them together; the
+// windows' medians apart; air above 4 kHz wherever the drums play.
+TEST(MusicFile, BreakdownsAreDeepAndLongAndEveryWindowHasAir) {
+  const Decoded& d = Track();
+  ASSERT_TRUE(d.ok);
+  const float* l = d.pcm.left.data();
+  const float* r = d.pcm.right.data();
+  synth::MusicAnalysis a = synth::AnalyseMusic(l, r, d.pcm.left.size(), d.rate);
+  int32_t count = 0;
+  const ShowWindow* windows = ShowWindows(&count);
+  double quiet = 0.0, lowMedian = 1e9, highMedian = -1e9;
+  std::vector<int32_t> quietWindows;
+  for (int32_t i = 0; i < count; ++i) {
+    const ShowWindow& w = windows[i];
+    if (w.slot.module == kNoModule) continue;
+    for (const synth::QuietPassage& q : synth::QuietPassages(a, w.fromMs / 1000.0, w.toMs / 1000.0, 6.0, 4.0)) {
+      quiet += q.to - q.from;
+      if (quietWindows.empty() || quietWindows.back() != w.fromMs) quietWindows.push_back(w.fromMs);
+    }
+    synth::SpanFigures f = synth::MeasureSpan(a, l, r, w.fromMs / 1000.0, w.toMs / 1000.0);
+    EXPECT_GE(f.bands.above4k, 0.028) << "window from " << w.fromMs << " ms";
+    if (i == 0) continue;  // the opening rises from silence
+    lowMedian = std::min(lowMedian, f.medianShortTerm);
+    highMedian = std::max(highMedian, f.medianShortTerm);
+  }
+  EXPECT_GE(quiet, 27.0);
+  EXPECT_EQ(quietWindows, (std::vector<int32_t>{90500, 162000, 215300}));
+  EXPECT_GE(highMedian - lowMedian, 3.6);
 }
 
 TEST(MusicFile, ForgingAgainGivesTheSameBytes) {
