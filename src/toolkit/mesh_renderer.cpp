@@ -1,5 +1,6 @@
 #include "toolkit/mesh_renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -168,13 +169,19 @@ struct Corner {
   float nx, ny, nz;
   float x, y, z;
 };
-std::vector<Corner> corners;  // grows to the largest object, reused between draws
+// Grow to the largest object and are reused between draws. Faces share
+// their vertices, so a vertex is stored once and each face names it by index:
+// the driver then transforms it once rather than once per face around it.
+std::vector<Corner> corners;         // distinct corners, in order of first use
+std::vector<GLuint> cornerIndices;   // three per face sent, in face order
+std::vector<GLuint> vertexCorner;    // a vertex's slot in `corners`, or kNoCorner
+constexpr GLuint kNoCorner = 0xFFFFFFFFu;
 
 PassSender passSender = nullptr;  // a test's immediate-mode reference, or null
 
-// Gathers the corners the object's faces send, culled and de-indexed (a
-// corner takes its own normal where it has one); returns their count, or -1
-// for a geometry that sends nothing.
+// Gathers the corners the object's faces send, culled and indexed (a corner
+// with its own normal gets a slot of its own); returns the number of indices,
+// or -1 for a geometry that sends nothing.
 int GatherCorners(const Scene& scene, const SceneObject& o, int geometry) {
   if (geometry != 0 && geometry != 1) return -1;
   const Vector4* positions = geometry == 0 ? o.vertices : o.baseVertices;
@@ -191,7 +198,11 @@ int GatherCorners(const Scene& scene, const SceneObject& o, int geometry) {
   const int* faces = o.faces;
 
   if (corners.size() < size_t(3) * o.faceCount) corners.resize(size_t(3) * o.faceCount);
-  Corner* out = corners.data();
+  if (cornerIndices.size() < size_t(3) * o.faceCount) cornerIndices.resize(size_t(3) * o.faceCount);
+  if (vertexCorner.size() < size_t(o.vertexCount)) vertexCorner.resize(size_t(o.vertexCount));
+  std::fill(vertexCorner.begin(), vertexCorner.begin() + o.vertexCount, kNoCorner);
+  GLuint used = 0;
+  GLuint* index = cornerIndices.data();
   for (int f = 0; f < o.faceCount; ++f) {
     const int* c = faces + 3 * f;
     if (cull) {
@@ -209,8 +220,14 @@ int GatherCorners(const Scene& scene, const SceneObject& o, int geometry) {
     }
     for (int k = 0; k < 3; ++k) {
       const int v = c[k];
+      const bool own = cornerNormals && o.cornerFlags[3 * f + k];
+      if (!own && vertexCorner[size_t(v)] != kNoCorner) {
+        *index++ = vertexCorner[size_t(v)];
+        continue;
+      }
       const Vector4& p = positions[v];
-      const Vector4& n = (cornerNormals && o.cornerFlags[3 * f + k]) ? o.cornerNormals[3 * f + k] : normals[v];
+      const Vector4& n = own ? o.cornerNormals[3 * f + k] : normals[v];
+      Corner* out = &corners[used];
       if (o.texU && o.texV) {
         out->u = o.texU[v] + du;
         out->v = o.texV[v] + dv;
@@ -224,10 +241,11 @@ int GatherCorners(const Scene& scene, const SceneObject& o, int geometry) {
       out->x = p.x * sx;
       out->y = p.y * sy;
       out->z = p.z * sz;
-      ++out;
+      if (!own) vertexCorner[size_t(v)] = used;
+      *index++ = used++;
     }
   }
-  return int(out - corners.data());
+  return int(index - cornerIndices.data());
 }
 
 // Draws the gathered corners from client arrays: the values and order
@@ -243,11 +261,11 @@ void SendCorners(int count) {
   glTexCoordPointer(2, GL_FLOAT, sizeof(Corner), &c->u);
   glNormalPointer(GL_FLOAT, sizeof(Corner), &c->nx);
   glVertexPointer(3, GL_FLOAT, sizeof(Corner), &c->x);
-  glDrawArrays(GL_TRIANGLES, 0, count);
+  glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, cornerIndices.data());
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
-  const Corner& last = c[count - 1];
+  const Corner& last = c[cornerIndices[size_t(count) - 1]];
   glTexCoord2f(last.u, last.v);
   glNormal3f(last.nx, last.ny, last.nz);
 }

@@ -2,7 +2,8 @@
 // (GL_LIGHT0), the object's material, one of four texture modes and up to
 // three passes over the same triangles. Scale is applied to vertex positions
 // on the CPU, never to the matrix or the normals. Each pass goes out as one
-// client-array draw holding exactly the corners immediate mode would send.
+// indexed client-array draw of exactly the corners immediate mode would send,
+// each shared corner stored once.
 //
 // It also prepares an object's second geometry (the "base" vertices and
 // normals) that a module deforms and re-lights, and draws that instead of the
