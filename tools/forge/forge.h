@@ -10,6 +10,10 @@
 #include "picture.h"
 #include "tds_writer.h"
 
+namespace synth {
+struct TrackStats;
+}
+
 bool ForgeImages(const std::string& dir);
 bool ForgeModels(const std::string& dir);
 // `rendered`, when given, is called once the mix is rendered: the rest of the
@@ -45,6 +49,10 @@ bool WriteScreenPreviews(const std::string& pngPath);
 // whole; with a picture path it also draws the track there (WriteMusicPicture).
 // 0, or 1 with a message on standard error.
 int MusicReport(const std::string& dir, const std::string& picturePath);
+// The report's figures of an encoded track; `made` says how it was made (its
+// times, gain and loudness), or is null for a track read from elsewhere.
+int PrintMusicFigures(const std::string& bytes, const std::string& path, const synth::TrackStats* made,
+                      double cpu, double wall, const std::string& picturePath);
 
 // The cuts between the show's module windows (ms), from its schedule.
 std::vector<int32_t> CutTimesMs();

@@ -72,8 +72,11 @@ int MusicReport(const std::string& dir, const std::string& picturePath) {
   if (!synth::ForgeTrack(dir, &bytes, &stats)) return 1;
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   double cpu = static_cast<double>(std::clock() - cpu0) / CLOCKS_PER_SEC;
-  std::string path = dir + "/Music/quendel2b.ogg";
+  return PrintMusicFigures(bytes, dir + "/Music/quendel2b.ogg", &stats, cpu, wall, picturePath);
+}
 
+int PrintMusicFigures(const std::string& bytes, const std::string& path, const synth::TrackStats* made,
+                      double cpu, double wall, const std::string& picturePath) {
   synth::Stereo decoded;
   int rate = 0, channels = 0;
   if (!synth::DecodeVorbis(bytes, decoded, rate, channels) || rate < 100) {
@@ -91,15 +94,20 @@ int MusicReport(const std::string& dir, const std::string& picturePath) {
   double seconds = static_cast<double>(frames) / rate;
 
   printf("music: %s\n", path.c_str());
-  printf("  time: %.2f s CPU, %.2f s wall (synth %.2f s, mastering %.2f s, %d encode%s with checks %.2f s)\n", cpu,
-         wall, stats.renderSeconds, stats.masterSeconds, stats.encodes, stats.encodes > 1 ? "s" : "",
-         stats.encodeSeconds);
+  if (made)
+    printf("  time: %.2f s CPU, %.2f s wall (synth %.2f s, mastering %.2f s, %d encode%s with checks %.2f s)\n", cpu,
+           wall, made->renderSeconds, made->masterSeconds, made->encodes, made->encodes > 1 ? "s" : "",
+           made->encodeSeconds);
   printf("  length %.3f s (%zu frames), %d Hz, %d channels, %zu bytes (%.0f kbit/s)\n", seconds, frames, rate,
          channels, bytes.size(), bytes.size() * 8.0 / seconds / 1000.0);
-  printf("  master gain %+.2f dB, limiter ceiling %.2f dBFS, %d step%s of 100 ms lowered under the encoder's overshoot\n",
-         stats.gainDb, stats.ceilingDb, stats.dips, stats.dips == 1 ? "" : "s");
-  printf("  decoded: integrated %.2f LUFS, true peak %.2f dBTP, sample peak %.2f dBFS, clipped samples %lld\n",
-         stats.lufs, stats.truePeakDb, Db(samplePeak), clipped);
+  if (made)
+    printf("  master gain %+.2f dB, limiter ceiling %.2f dBFS, %d step%s of 100 ms lowered under the encoder's overshoot\n",
+           made->gainDb, made->ceilingDb, made->dips, made->dips == 1 ? "" : "s");
+  const double lufs = made ? made->lufs : synth::IntegratedLoudness(decoded.left.data(), decoded.right.data(), frames, rate);
+  const double truePeakDb =
+      made ? made->truePeakDb : Db(synth::TruePeak(decoded.left.data(), decoded.right.data(), frames));
+  printf("  decoded: integrated %.2f LUFS, true peak %.2f dBTP, sample peak %.2f dBFS, clipped samples %lld\n", lufs,
+         truePeakDb, Db(samplePeak), clipped);
 
   auto ta = std::chrono::steady_clock::now();
   const float* l = decoded.left.data();
@@ -138,8 +146,9 @@ int MusicReport(const std::string& dir, const std::string& picturePath) {
     for (const synth::QuietPassage& q :
          synth::QuietPassages(analysis, windows[i].fromMs / 1000.0, windows[i].toMs / 1000.0, kQuietBelowLu,
                               kQuietSeconds)) {
-      printf("\n    %6.1f-%5.1f s  %4.1f s, %4.1f LU under (%s)", q.from, q.to, q.to - q.from, q.below,
-             WindowName(windows[i]).c_str());
+      synth::SpanFigures f = synth::MeasureSpan(analysis, l, r, q.from, q.to);
+      printf("\n    %6.1f-%5.1f s  %4.1f s, %4.1f LU under (%s), %.1f onsets a second, correlation %.2f", q.from,
+             q.to, q.to - q.from, q.below, WindowName(windows[i]).c_str(), f.onsetsPerSecond, f.correlation);
       quietSeconds += q.to - q.from;
     }
   }

@@ -810,7 +810,6 @@ const std::vector<SectionScore>& Arrangement() {
            PadOn(kPadWarm, 0, 6, 55, 0.28f, 0.0f, 0.6f).Every(2).Len(2),
            PadOn(kPadWarm, 8, 9, 55, 0.28f, 0.3f, 0.8f),
            MelodyOn(kBell, 0, 9, "smokeBells", 0.32f, 0, 1.0),
-           DrumsOn(kShaker, 4, 9, {"o.o.o.o.o.o.o.o."}, 0.28f),
            HitOn(kRiser, 9, 9, "C4", 0.28f).Cut(0.0f, 3.0f),
            // The lens grows one step per bar: a low hit and a chord swell on each,
            // kept low so the lens's window stays the show's quiet one.
@@ -903,10 +902,10 @@ const std::vector<SectionScore>& Arrangement() {
            MelodyOn(kBell, 16, 23, "themeSecond", 0.5f, 14).Theme(),
            RollOn(15, 15, 12, 16, 2, 0.5f, 0.9f),
            TomsOn(23, 23, 8, 16),
-           // Breath: no kick and no bass, the pad and bells alone with a shaker.
+           // Breath: no kick, no bass and no shaker, the pad and bells alone over
+           // a slow arpeggio.
            PadOn(kPadGlass, 24, 29, 55, 0.45f, 0.0f, 1.0f),
-           DrumsOn(kShaker, 24, 29, {"o.o.o.o.o.o.o.o."}, 0.3f),
-           ArpOn(kPluckSoft, 24, 29, "0123", 64, 0.25f),
+           ArpOn(kPluckSoft, 24, 29, "0...1...2...3...", 64, 0.25f),
            MelodyOn(kBell, 24, 29, "swarmCounter", 0.4f, 2, 1.0),
            HitOn(kRiser, 29, 29, "C4", 0.45f).Cut(0.0f, 4.0f),
            RollOn(29, 29, 10, 16, 1, 0.2f, 0.6f),
@@ -951,7 +950,8 @@ const std::vector<SectionScore>& Arrangement() {
            ArpOn(kPluckSoft, 8, 15, "0.1.2.3.", 60, 0.6f),
            TomsOn(15, 15, 12, 16, 0.6f),
            // Brighter: off-beat bass, the theme on bells, then on the lead;
-           // then eight bars of breakdown to pad, lead and shaker before the climax.
+           // then eight bars of breakdown to pad, lead and a slow arpeggio before
+           // the climax.
            HitOn(kCrash, 16, 16, "C4", 0.9f).Len(0, 400),
            DrumsOn(kKick, 16, 23, {kFour}, 0.9f),
            DrumsOn(kClap, 16, 23, {kBackbeat}, 0.8f),
@@ -961,8 +961,7 @@ const std::vector<SectionScore>& Arrangement() {
            BassOn(kBassOff, 16, 23, "..R...R...R...R."),
            ArpOn(kPluck, 16, 21, "0123", 57, 0.55f, 0.3f),
            ArpOn(kPluck, 22, 23, "01234321", 57, 0.55f, 0.3f),
-           ArpOn(kPluckSoft, 24, 31, "0.1.2.3.", 64, 0.4f),
-           DrumsOn(kShaker, 24, 30, {"o.o.o.o.o.o.o.o."}, 0.4f),
+           ArpOn(kPluckSoft, 24, 31, "0...1...2...3...", 64, 0.4f),
            PadOn(kPadWarm, 16, 22, 55, 0.7f, 0.3f, 0.6f).Every(2).Len(2),
            PadOn(kPadWarm, 24, 30, 55, 0.5f, -0.3f, 0.3f).Every(2).Len(2),
            MelodyOn(kBell, 16, 23, "bellTheme", 0.9f, 12, 1.0).Theme(),
