@@ -54,6 +54,15 @@ const Decoded& Track() {
   return d;
 }
 
+// The measures of the whole track, once for the tests that read them.
+const synth::MusicAnalysis& Analysis() {
+  static const synth::MusicAnalysis a = [] {
+    const Decoded& d = Track();
+    return synth::AnalyseMusic(d.pcm.left.data(), d.pcm.right.data(), d.pcm.left.size(), d.rate);
+  }();
+  return a;
+}
+
 float PeakBetween(const synth::Stereo& s, double fromMs, double toMs) {
   float peak = 0.0f;
   for (int64_t i = synth::MsToFrame(fromMs); i < synth::MsToFrame(toMs); ++i)
@@ -104,7 +113,7 @@ TEST(MusicFile, HasAnArcAChangeAtEveryCutAndACleanLowEnd) {
   ASSERT_TRUE(d.ok);
   const float* l = d.pcm.left.data();
   const float* r = d.pcm.right.data();
-  synth::MusicAnalysis a = synth::AnalyseMusic(l, r, d.pcm.left.size(), d.rate);
+  const synth::MusicAnalysis& a = Analysis();
   synth::SpanFigures whole = synth::MeasureSpan(a, l, r, 0.0, d.seconds);
   EXPECT_GE(whole.loudnessRange, 5.5);
   EXPECT_LE(whole.bands.below40, 0.035);
@@ -122,7 +131,7 @@ TEST(MusicFile, BreakdownsAreDeepAndLongAndEveryWindowHasAir) {
   ASSERT_TRUE(d.ok);
   const float* l = d.pcm.left.data();
   const float* r = d.pcm.right.data();
-  synth::MusicAnalysis a = synth::AnalyseMusic(l, r, d.pcm.left.size(), d.rate);
+  const synth::MusicAnalysis& a = Analysis();
   int32_t count = 0;
   const ShowWindow* windows = ShowWindows(&count);
   double quiet = 0.0, lowMedian = 1e9, highMedian = -1e9;

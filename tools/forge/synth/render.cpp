@@ -62,18 +62,19 @@ struct ChunkBuses {
 // The voices of one renderer's share of the notes, carried from chunk to
 // chunk. Of every seven notes in order the first three are the mixing
 // thread's and the other four the second thread's, as the mixing thread also
-// runs the effects (measured: then both take about as long).
+// runs the effects (measured: then both take about as long). Two sets of
+// buses: the effects read one chunk's while the voices fill the next's.
 struct VoiceRenderer {
   bool second = false;
   std::vector<Voice> voices;
   size_t nextNote = 0;
-  ChunkBuses buses;
+  ChunkBuses buses[2];
 };
 
 void RenderVoices(const Song& song, const std::vector<uint32_t>& seeds, const Block* blocks, size_t blockCount,
-                  const float* duck, VoiceRenderer& r) {
+                  const float* duck, VoiceRenderer& r, ChunkBuses& out) {
   const int64_t chunkBase = blocks[0].base;
-  r.buses.Clear(blocks[blockCount - 1].base + blocks[blockCount - 1].count - chunkBase);
+  out.Clear(blocks[blockCount - 1].base + blocks[blockCount - 1].count - chunkBase);
   for (size_t k = 0; k < blockCount; ++k) {
     const Block& b = blocks[k];
     const int64_t end = b.base + b.count;
@@ -87,9 +88,9 @@ void RenderVoices(const Song& song, const std::vector<uint32_t>& seeds, const Bl
       r.voices.back().age = -static_cast<int32_t>(n.start - b.base);
     }
     const int64_t at = b.base - chunkBase;
-    Buses buses{r.buses.musicL.data() + at, r.buses.musicR.data() + at,  r.buses.drumL.data() + at,
-                r.buses.drumR.data() + at,  r.buses.delay.data() + at,   r.buses.reverbL.data() + at,
-                r.buses.reverbR.data() + at, duck + at};
+    Buses buses{out.musicL.data() + at, out.musicR.data() + at,   out.drumL.data() + at,
+                out.drumR.data() + at,  out.delay.data() + at,    out.reverbL.data() + at,
+                out.reverbR.data() + at, duck + at};
     for (Voice& v : r.voices) {
       int from = v.age < 0 ? -v.age : 0;
       if (v.age < 0) v.age = 0;
@@ -104,9 +105,9 @@ void RenderVoices(const Song& song, const std::vector<uint32_t>& seeds, const Bl
 
 // The voices take most of the time and are independent of each other, so the
 // notes are split by their index between this thread and a second one, chunk
-// by chunk; the side-chain, the delay and the reverb run
-// here on the sum. The split is fixed, so the result is the same on any
-// machine.
+// by chunk; the side-chain, the delay and the reverb run here on the sum, one
+// chunk behind the voices so that both threads stay busy. The split is fixed,
+// so the result is the same on any machine.
 void RenderMix(const Song& song, Stereo& mix) {
   const int64_t frames = song.frames;
   mix.left.assign(frames, 0.0f);
@@ -116,10 +117,49 @@ void RenderMix(const Song& song, Stereo& mix) {
   PlanBlocks(song, blocks, seeds);
   if (blocks.empty()) return;
 
+  // Chunks: contiguous blocks spanning at most kChunkFrames; a cut starts a new one.
+  struct Chunk {
+    size_t first, last;
+    int64_t base, frames;
+  };
+  std::vector<Chunk> chunks;
+  for (size_t first = 0; first < blocks.size();) {
+    size_t last = first + 1;
+    while (last < blocks.size() && !blocks[last].cut &&
+           blocks[last].base + blocks[last].count - blocks[first].base <= kChunkFrames)
+      ++last;
+    const int64_t base = blocks[first].base;
+    chunks.push_back({first, last, base, blocks[last - 1].base + blocks[last - 1].count - base});
+    first = last;
+  }
+
   StereoDelay delay;
   InitDelay(delay, static_cast<int>(song.delaySeconds * kSampleRate + 0.5f), song.delayFeedback, song.delayDamp);
   Reverb reverb;
   InitReverb(reverb, song.roomSize, song.roomDamp, 1.0f);
+  VoiceRenderer renderers[2];
+  renderers[1].second = true;
+
+  // The delay and reverb over chunk k's summed buses, into the mix.
+  auto effects = [&](size_t k) {
+    const Chunk& c = chunks[k];
+    if (blocks[c.first].cut) {
+      InitDelay(delay, delay.length, song.delayFeedback, song.delayDamp);
+      ClearReverb(reverb);
+    }
+    const ChunkBuses& a = renderers[0].buses[k % 2];
+    const ChunkBuses& b = renderers[1].buses[k % 2];
+    for (int64_t i = 0; i < c.frames; ++i) {
+      float dl, dr, rl, rr;
+      float send = a.delay[i] + b.delay[i];
+      TickDelay(delay, send, send, dl, dr);
+      TickReverb(reverb, a.reverbL[i] + b.reverbL[i] + 0.3f * dl, a.reverbR[i] + b.reverbR[i] + 0.3f * dr, rl, rr);
+      mix.left[c.base + i] = (a.musicL[i] + b.musicL[i]) + (a.drumL[i] + b.drumL[i]) + song.delayReturn * dl +
+                             song.reverbReturn * rl;
+      mix.right[c.base + i] = (a.musicR[i] + b.musicR[i]) + (a.drumR[i] + b.drumR[i]) + song.delayReturn * dr +
+                              song.reverbReturn * rr;
+    }
+  };
 
   // Side-chain: a kick with a non-zero `duck` sets the target to that depth; the
   // depth follows quickly and falls back with duckRelease.
@@ -129,26 +169,13 @@ void RenderMix(const Song& song, Stereo& mix) {
   for (const Note& n : song.notes)
     if (IsKick(song.patches[n.patch])) kickStarts.push_back(n.start);
   size_t nextKick = 0;
-
-  VoiceRenderer renderers[2];
-  renderers[1].second = true;
   std::vector<float> duck(kChunkFrames + kBlockSize);
-  size_t first = 0;
-  while (first < blocks.size()) {
-    // A chunk: contiguous blocks spanning at most kChunkFrames; a cut starts a new one.
-    size_t last = first + 1;
-    while (last < blocks.size() && !blocks[last].cut &&
-           blocks[last].base + blocks[last].count - blocks[first].base <= kChunkFrames)
-      ++last;
-    const int64_t chunkBase = blocks[first].base;
-    const int64_t chunkFrames = blocks[last - 1].base + blocks[last - 1].count - chunkBase;
-    if (blocks[first].cut) {
-      InitDelay(delay, delay.length, song.delayFeedback, song.delayDamp);
-      ClearReverb(reverb);
-      duckTarget = duckLevel = 0.0f;
-    }
-    for (int64_t i = 0; i < chunkFrames; ++i) {
-      int64_t t = chunkBase + i;
+
+  for (size_t k = 0; k < chunks.size(); ++k) {
+    const Chunk& c = chunks[k];
+    if (blocks[c.first].cut) duckTarget = duckLevel = 0.0f;
+    for (int64_t i = 0; i < c.frames; ++i) {
+      int64_t t = c.base + i;
       while (nextKick < kickStarts.size() && kickStarts[nextKick] <= t) {
         if (kickStarts[nextKick] == t) duckTarget = 1.0f;
         ++nextKick;
@@ -157,26 +184,13 @@ void RenderMix(const Song& song, Stereo& mix) {
       duckTarget *= duckFall;
       duck[i] = duckLevel;
     }
-
-    std::thread second(RenderVoices, std::cref(song), std::cref(seeds), &blocks[first], last - first, duck.data(),
-                       std::ref(renderers[1]));
-    RenderVoices(song, seeds, &blocks[first], last - first, duck.data(), renderers[0]);
+    std::thread second(RenderVoices, std::cref(song), std::cref(seeds), &blocks[c.first], c.last - c.first,
+                       duck.data(), std::ref(renderers[1]), std::ref(renderers[1].buses[k % 2]));
+    if (k > 0) effects(k - 1);
+    RenderVoices(song, seeds, &blocks[c.first], c.last - c.first, duck.data(), renderers[0], renderers[0].buses[k % 2]);
     second.join();
-
-    const ChunkBuses& a = renderers[0].buses;
-    const ChunkBuses& b = renderers[1].buses;
-    for (int64_t i = 0; i < chunkFrames; ++i) {
-      float dl, dr, rl, rr;
-      float send = a.delay[i] + b.delay[i];
-      TickDelay(delay, send, send, dl, dr);
-      TickReverb(reverb, a.reverbL[i] + b.reverbL[i] + 0.3f * dl, a.reverbR[i] + b.reverbR[i] + 0.3f * dr, rl, rr);
-      mix.left[chunkBase + i] = (a.musicL[i] + b.musicL[i]) + (a.drumL[i] + b.drumL[i]) + song.delayReturn * dl +
-                                song.reverbReturn * rl;
-      mix.right[chunkBase + i] = (a.musicR[i] + b.musicR[i]) + (a.drumR[i] + b.drumR[i]) + song.delayReturn * dr +
-                                 song.reverbReturn * rr;
-    }
-    first = last;
   }
+  effects(chunks.size() - 1);
 }
 
 void MasterMix(const Song& song, const Stereo& mix, float gainDb, float ceiling, Stereo& out) {
