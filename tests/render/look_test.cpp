@@ -2,6 +2,7 @@
 // drawn from them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "director/show_windows.h"
 #include "look_curve.h"
 #include "look_stats.h"
+#include "render_test_util.h"
 #include "modules/modules.h"
 
 namespace {
@@ -175,4 +177,47 @@ TEST(LookCurve, DrawsWithAndWithoutMusic) {
   WriteText(junk, "OggS but not really");
   EXPECT_TRUE(ShortTermLoudness(junk, 250, &error).empty());
   EXPECT_NE(error.find("decode"), std::string::npos);
+}
+
+TEST(LookCurve, MarksTheMusicsStrongestChangesOnItsPanel) {
+  // The forged track's changes: the strongest first, 4 s apart, one of them on
+  // the cut into the heaving cave.
+  std::string error;
+  std::vector<MusicChange> changes;
+  const std::string track = std::string(MARVOKE_BUILD_DIR) + "/Music/quendel2b.ogg";
+  ASSERT_FALSE(ShortTermLoudness(track, 250, &error, &changes).empty()) << error;
+  ASSERT_EQ(changes.size(), size_t(kMusicChangesMarked));
+  bool atCut = false;
+  for (size_t i = 0; i < changes.size(); ++i) {
+    atCut = atCut || std::fabs(changes[i].ms - 62400.0) <= 500.0;
+    if (i > 0) {
+      EXPECT_LE(changes[i].z, changes[i - 1].z);
+    }
+    for (size_t j = 0; j < i; ++j) {
+      EXPECT_GE(std::fabs(changes[i].ms - changes[j].ms), 4000.0);
+    }
+  }
+  EXPECT_TRUE(atCut);
+
+  // A mark changes the music panel and the legend, never the frames' panel.
+  std::vector<FrameLook> frames(1);
+  std::string plain = TempPath("look_plain.png"), marked = TempPath("look_marked.png");
+  ASSERT_TRUE(WriteLookCurve(plain, frames, {-20.0, -14.0}, 250, &error)) << error;
+  ASSERT_TRUE(WriteLookCurve(marked, frames, {-20.0, -14.0}, 250, &error, {{150000.0, 3.0}})) << error;
+  int w = 0, h = 0, w2 = 0, h2 = 0;
+  std::vector<uint8_t> a, b;
+  ASSERT_TRUE(ReadPngRgb(plain, &w, &h, &a));
+  ASSERT_TRUE(ReadPngRgb(marked, &w2, &h2, &b));
+  ASSERT_EQ(w, w2);
+  ASSERT_EQ(h, h2);
+  size_t frameRows = 0, musicRows = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      size_t i = (size_t(y) * w + x) * 3;
+      if (a[i] == b[i] && a[i + 1] == b[i + 1] && a[i + 2] == b[i + 2]) continue;
+      if (y >= 60 && y < 440) ++frameRows;
+      if (y >= 490 && y < 660) ++musicRows;
+    }
+  EXPECT_EQ(frameRows, 0u);
+  EXPECT_GT(musicRows, 40u);
 }

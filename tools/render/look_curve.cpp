@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "assets/png_write.h"
 #include "director/show_windows.h"
 #include "forge_text.h"
+#include "synth/measures.h"
 #include "synth/meter.h"
 #include "synth/render.h"
 #include "synth/vorbis_writer.h"
@@ -75,7 +77,8 @@ void Text(Canvas& c, const std::string& s, double cx, int baseline, int em, Rgb8
 
 }  // namespace
 
-std::vector<double> ShortTermLoudness(const std::string& oggPath, int stepMs, std::string* error) {
+std::vector<double> ShortTermLoudness(const std::string& oggPath, int stepMs, std::string* error,
+                                      std::vector<MusicChange>* changes) {
   std::ifstream in(oggPath, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   synth::Stereo track;
@@ -89,6 +92,12 @@ std::vector<double> ShortTermLoudness(const std::string& oggPath, int stepMs, st
     return {};
   }
   const size_t frames = std::min(track.left.size(), track.right.size());
+  if (changes) {
+    changes->clear();
+    synth::Novelty novelty = synth::NoveltyCurve(track.left.data(), track.right.data(), frames, rate);
+    for (const synth::NoveltyPeak& p : synth::NoveltyPeaks(novelty, kMusicChangesMarked, 4.0))
+      changes->push_back({p.seconds * 1000.0, p.z});
+  }
   // The meter's 100 ms blocks once, as powers, then 3 s around each point.
   std::vector<double> blocks = synth::LoudnessOverTime(track.left.data(), track.right.data(), frames, rate, 0.1);
   std::vector<double> power(blocks.size());
@@ -106,7 +115,8 @@ std::vector<double> ShortTermLoudness(const std::string& oggPath, int stepMs, st
 }
 
 bool WriteLookCurve(const std::string& pngPath, const std::vector<FrameLook>& frames,
-                    const std::vector<double>& loudness, int loudnessStepMs, std::string* error) {
+                    const std::vector<double>& loudness, int loudnessStepMs, std::string* error,
+                    const std::vector<MusicChange>& changes) {
   Canvas c;
   fontOk = true;
   c.Fill(0, 0, kWidth, kHeight, {18, 18, 22});
@@ -168,11 +178,27 @@ bool WriteLookCurve(const std::string& pngPath, const std::vector<FrameLook>& fr
   for (size_t i = 1; i < loudness.size(); ++i)
     c.Line(X(double(i - 1) * loudnessStepMs), MusicY(loudness[i - 1]), X(double(i) * loudnessStepMs),
            MusicY(loudness[i]), music);
+  // The music's strongest section changes: a tick down the panel and the z above it.
+  // Labels of changes close in time go on alternate rows.
+  const Rgb8 change{255, 200, 90};
+  std::vector<MusicChange> inTime(changes);
+  std::sort(inTime.begin(), inTime.end(), [](const MusicChange& a, const MusicChange& b) { return a.ms < b.ms; });
+  int lastX = -1000, row = 0;
+  for (const MusicChange& m : inTime) {
+    int x = int(X(m.ms));
+    for (int y = kMusicTop; y < kMusicBottom; y += 4) c.Fill(x, y, x + 1, y + 2, change, 0.8f);
+    row = x - lastX < 40 ? 1 - row : 0;
+    lastX = x;
+    char z[16];
+    snprintf(z, sizeof z, "%+.1f", m.z);
+    Text(c, z, x, kMusicTop + 16 + 14 * row, 11, change);
+  }
 
   Text(c, "mean luma (0-255 as 0-100%)", 260, 28, 14, luma);
   Text(c, "pixels at or above 245", 560, 28, 14, clipped);
   Text(c, "pixels at or below 12", 820, 28, 14, dark);
   Text(c, "cross-fades", 1020, 28, 14, {230, 180, 60});
+  if (!changes.empty()) Text(c, "music's strongest section changes (novelty z)", 1320, 28, 14, change);
   Text(c, loudness.empty() ? "music: no loudness (the music could not be read)"
                            : "music: short-term loudness, LUFS over 3 s",
        (kLeft + kRight) * 0.5, kMusicTop - 10, 14, music);

@@ -68,11 +68,12 @@ bool WriteCurve(const CaptureOptions& options, const std::vector<FrameLook>& loo
   const int stepMs = 250;
   std::string error;
   std::vector<double> loudness;
+  std::vector<MusicChange> changes;
   if (!options.musicPath.empty()) {
-    loudness = ShortTermLoudness(options.musicPath, stepMs, &error);
+    loudness = ShortTermLoudness(options.musicPath, stepMs, &error, &changes);
     if (loudness.empty()) fprintf(stderr, "%s: the curve shows no loudness.\n", error.c_str());
   }
-  if (!WriteLookCurve(options.curvePath, looks, loudness, stepMs, &error)) {
+  if (!WriteLookCurve(options.curvePath, looks, loudness, stepMs, &error, changes)) {
     fprintf(stderr, "%s\n", error.c_str());
     return false;
   }
