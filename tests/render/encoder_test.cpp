@@ -34,6 +34,24 @@ class EncoderTest : public ::testing::Test {
   std::string dir;
 };
 
+// A second of the show at 60000/1001 fps from the lens's cut, with its music.
+EncoderSettings ClipFromTheLens() {
+  EncoderSettings s;
+  s.outputPath = "out.mp4";
+  s.fps.num = 60000;
+  s.fps.den = 1001;
+  s.audioPath = "Music/quendel2b.ogg";
+  s.audioFromMs = 90500;
+  s.frameCount = 60;
+  return s;
+}
+
+std::string CommandLine(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& a : args) line += a + " ";
+  return line;
+}
+
 TEST_F(EncoderTest, ADeadEncoderFailsTheWriteInsteadOfKillingTheRenderer) {
   EncoderSettings s = Settings("dead.mp4", 5);
   s.codec = "no-such-codec";
@@ -59,17 +77,10 @@ TEST_F(EncoderTest, MissingFfmpegIsReported) {
 }
 
 TEST(EncoderCommand, FlipsAndCutsTheAudioToTheFrames) {
-  EncoderSettings s;
-  s.outputPath = "out.mp4";
-  s.fps.num = 60000;
-  s.fps.den = 1001;
-  s.audioPath = "Music/quendel2b.ogg";
-  s.audioFromMs = 90500;
-  s.frameCount = 60;
+  EncoderSettings s = ClipFromTheLens();
   s.outWidth = 640;
   s.outHeight = 480;
-  std::string line;
-  for (const std::string& a : EncoderCommand(s)) line += a + " ";
+  std::string line = CommandLine(EncoderCommand(s));
   EXPECT_NE(line.find("-framerate 60000/1001 -i pipe:0"), std::string::npos) << line;
   EXPECT_NE(line.find("-ss 90.500 -t 1.001000 -i Music/quendel2b.ogg"), std::string::npos) << line;
   EXPECT_NE(line.find("-vf vflip,scale=640:480:flags=bicubic:out_color_matrix=bt709:out_range=tv,"
@@ -88,24 +99,16 @@ TEST(EncoderCommand, FlipsAndCutsTheAudioToTheFrames) {
   s.codec = "libvpx-vp9";
   s.outWidth = 1280;
   s.outHeight = 720;
-  line.clear();
-  for (const std::string& a : EncoderCommand(s)) line += a + " ";
+  line = CommandLine(EncoderCommand(s));
   EXPECT_NE(line.find("-c:a libopus"), std::string::npos) << line;
   EXPECT_NE(line.find("scale=960:720:"), std::string::npos) << line;
   EXPECT_NE(line.find("pad=1280:720:160:0:black,setsar=1"), std::string::npos) << line;
 }
 
 TEST(EncoderCommand, TheJoinCopiesTheSegmentsAndCutsTheMusicAsOnePieceWould) {
-  EncoderSettings s;
-  s.outputPath = "out.mp4";
-  s.fps.num = 60000;
-  s.fps.den = 1001;
-  s.audioPath = "Music/quendel2b.ogg";
-  s.audioFromMs = 90500;
-  s.frameCount = 60;
-  std::string join, encode;
-  for (const std::string& a : JoinCommand(s, "parts/join.txt")) join += a + " ";
-  for (const std::string& a : EncoderCommand(s)) encode += a + " ";
+  EncoderSettings s = ClipFromTheLens();
+  std::string join = CommandLine(JoinCommand(s, "parts/join.txt"));
+  std::string encode = CommandLine(EncoderCommand(s));
   EXPECT_NE(join.find("-f concat -safe 0 -i parts/join.txt -ss 90.500 -t 1.001000 -i "
                       "Music/quendel2b.ogg -map 0:v:0 -map 1:a:0 -c:v copy"),
             std::string::npos) << join;

@@ -102,7 +102,7 @@ int PrintMusicFigures(const std::string& bytes, const std::string& path, const s
          channels, bytes.size(), bytes.size() * 8.0 / seconds / 1000.0);
   if (made)
     printf("  master gain %+.2f dB, limiter ceiling %.2f dBFS, %d step%s of 100 ms lowered under the encoder's overshoot\n",
-           made->gainDb, made->ceilingDb, made->dips, made->dips == 1 ? "" : "s");
+           made->gainDb, synth::kCeilingDb, made->dips, made->dips == 1 ? "" : "s");
   const double lufs = made ? made->lufs : synth::IntegratedLoudness(decoded.left.data(), decoded.right.data(), frames, rate);
   const double truePeakDb =
       made ? made->truePeakDb : Db(synth::TruePeak(decoded.left.data(), decoded.right.data(), frames));

@@ -98,7 +98,6 @@ bool MakeTrack(std::string& ogg, TrackStats* stats, std::string& error, const st
   Stereo master, decoded;
   MasterToTarget(song, mix, kCeilingDb, gainDb, master);
   st.gainDb = gainDb;
-  st.ceilingDb = kCeilingDb;
   st.masterSeconds = Since(t1);
   std::vector<float> excess;
   for (int attempt = 0; attempt < 4; ++attempt) {

@@ -16,7 +16,7 @@ constexpr float kVorbisQuality = 0.5f;    // "quality 5"
 
 struct TrackStats {
   double renderSeconds = 0.0, masterSeconds = 0.0, encodeSeconds = 0.0;
-  float gainDb = 0.0f, ceilingDb = 0.0f;
+  float gainDb = 0.0f;
   int encodes = 0;
   int dips = 0;  // 100 ms steps of the master lowered under the encoder's overshoot
   double lufs = 0.0, truePeakDb = 0.0;  // of the decoded file
